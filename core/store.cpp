@@ -1,0 +1,93 @@
+#include "core/store.h"
+
+#include <cstdio>
+
+#include "core/bookmark_list.h"
+#include "core/plugin_state.h"
+#include "core/text.h"
+#include "host/host.h"
+#include "ui/list_window.h"
+#include "ui/navigation_panel.h"
+
+namespace zt {
+
+BookmarkRecord* FindRecord(uint32_t address) {
+    return static_cast<BookmarkRecord*>(HostFindSorted(BookmarkSorted(), address));
+}
+
+int ActivePosition(uint32_t address) {
+    int position = 1;
+    for (const BookmarkNode* node = g_bookmarks.head(); node; node = node->next, ++position) {
+        if (node->address != address) continue;
+        const BookmarkRecord* record = FindRecord(address);
+        return record && record->active ? position : -1;
+    }
+    return -1;
+}
+
+namespace {
+
+int AddBookmark(uint32_t address, bool flash) {
+    BookmarkRecord record = NewBookmarkRecord(address);
+    char text[kDisassemblyFieldSize];
+    if (SnapshotDisassembly(address, text)) CopyText(record.originalDisassembly, text);
+    if (const HostModule* module = HostFindModule(address))
+        CopyText(record.module, module->shortName, kHostModuleNameLength);
+
+    if (!HostAddSorted(BookmarkSorted(), &record)) {
+        // The host kept no record, so the address must not stay listed either.
+        g_bookmarks.remove(address);
+        HostLog(address, kHostLogFailure, "Zentrilo: Unable to store bookmark at line %08X", address);
+        return kBookmarkRemoved;
+    }
+    HostLog(address, kHostLogRoutine, "Zentrilo: Bookmark added Successfully to line %08X", address);
+    if (flash) HostFlash("Zentrilo: Bookmark added Successfully to line %08X", address);
+    return kBookmarkAdded;
+}
+
+int DeleteBookmark(uint32_t address, bool flash) {
+    if (FindRecord(address)) HostDeleteSorted(BookmarkSorted(), address);
+    HostLog(address, kHostLogRoutine, "Zentrilo: Bookmark deleted from line %08X", address);
+    if (flash) HostFlash("Zentrilo: Bookmark deleted from line %08X", address);
+    return kBookmarkRemoved;
+}
+
+}  // namespace
+
+int SetBookmark(uint32_t address, bool toggle, bool flash, bool publish) {
+    int result = kBookmarkKept;
+    if (!g_bookmarks.contains(address)) {
+        // A node that cannot be allocated leaves the address unbookmarked.
+        result = g_bookmarks.insert(address) ? AddBookmark(address, flash) : kBookmarkRemoved;
+    } else if (toggle) {
+        g_bookmarks.remove(address);
+        result = DeleteBookmark(address, flash);
+    }
+
+    RepaintListWindow();
+    PublishStatus(publish ? ActivePosition(address) : -1);
+    EnableSwitchButton(result != kBookmarkRemoved);
+    return result;
+}
+
+void PublishStatus(int position) {
+    int total = 0;
+    int active = 0;
+    for (const BookmarkNode* node = g_bookmarks.head(); node; node = node->next) {
+        ++total;
+        const BookmarkRecord* record = FindRecord(node->address);
+        if (record && record->active) ++active;
+    }
+    char caption[64];
+    std::snprintf(caption, sizeof caption, "Bk. (%d/%02d/%d)", position, active, total);
+    SetPanelCaption(caption);
+}
+
+void ClearAllBookmarks() {
+    ClearBookmarkList();
+    HostDeleteSortedRange(BookmarkSorted(), 0, 0xFFFFFFFF);
+    RepaintListWindow();
+    SetPanelCaption("Zentrilo");
+}
+
+}  // namespace zt

@@ -1,0 +1,32 @@
+// The bookmark store: every change of the set of bookmarks goes through
+// SetBookmark (or ClearBookmarkList), which keeps the list and the host's
+// table in step and tells the user.
+#pragma once
+
+#include <cstdint>
+
+#include "core/bookmark_record.h"
+
+namespace zt {
+
+enum SetBookmarkResult { kBookmarkRemoved = 0, kBookmarkAdded = 1, kBookmarkKept = -1 };
+
+// The record of a bookmark in the host's table (writable), or null.
+BookmarkRecord* FindRecord(uint32_t address);
+
+// 1-based position of an active bookmark in the list; -1 for an inactive or
+// unlisted address.
+int ActivePosition(uint32_t address);
+
+// The instruction at an address as text; "???" and false when unreadable.
+bool SnapshotDisassembly(uint32_t address, char (&text)[kDisassemblyFieldSize]);
+
+int SetBookmark(uint32_t address, bool toggle, bool flash, bool publish);
+
+// Shows "Bk. (position/active/total)" as the navigation panel's caption.
+void PublishStatus(int position);
+
+// Empties list and table after a reset or a clear, and says so on the panel.
+void ClearAllBookmarks();
+
+}  // namespace zt

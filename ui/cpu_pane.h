@@ -1,0 +1,18 @@
+// The debugger's CPU disassembler pane: its selection, and the watcher that
+// subclasses its window so that the panel follows the selection.
+#pragma once
+
+#include <cstdint>
+
+namespace zt {
+
+// The pane's selected address; 0 when there is no pane or no selection.
+uint32_t SelectedPaneAddress();
+
+// Starts the timer that attaches the watcher once the pane's window exists.
+void StartCpuPaneWatcher();
+// Stops a timer still waiting and gives the pane its own procedure back, so
+// that nothing reaches this library once it is gone.
+void StopCpuPaneWatcher();
+
+}  // namespace zt

@@ -1,0 +1,21 @@
+// The floating navigation panel with its "<", ">", "#" and "!" buttons; its
+// caption is the plug-in's status line.
+#pragma once
+
+#include <windows.h>
+
+namespace zt {
+
+// Creates the panel hidden, owned by the debugger's main window; null on failure.
+HWND CreateNavigationPanel();
+HWND NavigationPanel();
+bool IsNavigationPanelVisible();
+
+void SetPanelCaption(const char* caption);
+void EnableSwitchButton(bool enable);
+
+// The panel's screen position in the settings "top" and "left".
+void SavePanelPosition();
+void RestorePanelPosition();
+
+}  // namespace zt

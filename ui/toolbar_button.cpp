@@ -1,0 +1,45 @@
+#include "ui/toolbar_button.h"
+
+#include "core/plugin_state.h"
+#include "core/settings.h"
+#include "res/resource.h"
+#include "ui/list_window.h"
+
+namespace zt {
+
+namespace {
+
+constexpr int kButtonSize = 18;
+constexpr int kPictureSize = 16;
+constexpr int kButtonY = 2;
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_BITMAP;
+
+HWND g_button = nullptr;
+WNDPROC g_mainWindowPreviousProc = nullptr;
+
+LRESULT CALLBACK MainWindowSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = CallWindowProcA(g_mainWindowPreviousProc, window, message, wParam, lParam);
+    if (message == WM_COMMAND && g_button && reinterpret_cast<HWND>(lParam) == g_button) OpenListWindow();
+    return result;
+}
+
+}  // namespace
+
+void InstallToolbarButton() {
+    if (!ReadSetting(key::kAddToolbarButton, 0)) return;
+    g_mainWindowPreviousProc = reinterpret_cast<WNDPROC>(SetWindowLongA(
+        g_mainWindow, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(MainWindowSubclassProc))));
+    if (!g_mainWindowPreviousProc) return;
+
+    int x = kToolbarButtonBaseX + ReadSetting(key::kToolbarButtonShift, 0);
+    g_button = CreateWindowExA(0, "Button", nullptr, kButtonStyle, x, kButtonY, kButtonSize, kButtonSize,
+                               g_mainWindow, nullptr, g_instance, nullptr);
+    if (!g_button) return;
+    HANDLE picture = LoadImageA(g_instance, MAKEINTRESOURCEA(IDB_TOOLBAR_BUTTON), IMAGE_BITMAP, kPictureSize,
+                                kPictureSize, 0);
+    if (picture) SendMessageA(g_button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+}
+
+HWND ToolbarButton() { return g_button; }
+
+}  // namespace zt

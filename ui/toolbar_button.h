@@ -1,0 +1,15 @@
+// The optional button on the debugger's main window that opens the list.
+#pragma once
+
+#include <windows.h>
+
+namespace zt {
+
+constexpr int kToolbarButtonBaseX = 686;
+
+// Subclasses the main window and creates the button; each failure only
+// leaves its piece out.
+void InstallToolbarButton();
+HWND ToolbarButton();
+
+}  // namespace zt
