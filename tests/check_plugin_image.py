@@ -1,0 +1,120 @@
+#!/usr/bin/python3
+"""Checks what the debugger and Windows see of Zentrilo.dll without running it:
+its export directory, its imports and its resources. Prints a GoogleTest-like
+summary line of its own: 'N passed, N failed'."""
+import struct
+import sys
+
+import pefile
+
+HOST_ORDINALS = {1, 2, 12, 27, 28, 30, 31, 38, 44, 45, 46, 49, 54, 71, 79, 87, 88, 89, 90, 91, 92, 93,
+                 100, 101, 102, 104, 107, 113, 114, 149, 179}
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "comdlg32.dll", "shell32.dll",
+               "msvcrt.dll", "advapi32.dll"}
+EXPORTS = ["_ODBG_Pluginaction", "_ODBG_Pluginclose", "_ODBG_Plugindata", "_ODBG_Plugindestroy",
+           "_ODBG_Plugininit", "_ODBG_Pluginmenu", "_ODBG_Pluginreset", "_ODBG_Pluginsaveudd",
+           "_ODBG_Pluginshortcut", "_ODBG_Pluginuddrecord", "_zt_Count", "_zt_Exists", "_zt_NavigateBack",
+           "_zt_NavigateForward", "_zt_Toggle"]
+PANEL_BUTTONS = [(1002, "<", (0, 0, 17, 11), 0x50010000), (1003, ">", (19, 0, 17, 11), 0x50010000),
+                 (1004, "#", (37, 0, 15, 11), 0x50010000), (1005, "!", (53, 0, 15, 11), 0x58010000)]
+
+results = []
+
+
+def check(name, condition, detail=""):
+    results.append(condition)
+    print(("[       OK ] " if condition else "[  FAILED  ] ") + name + ("" if condition else ": " + detail))
+
+
+def resource(pe, type_id, name_id):
+    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if t.id != type_id:
+            continue
+        for n in t.directory.entries:
+            if n.id == name_id:
+                data = n.directory.entries[0].data.struct
+                return pe.get_data(data.OffsetToData, data.Size)
+    return None
+
+
+def read_sz_or_ord(data, pos):
+    if struct.unpack_from("<H", data, pos)[0] == 0xFFFF:
+        return struct.unpack_from("<H", data, pos + 2)[0], pos + 4
+    end = pos
+    while struct.unpack_from("<H", data, end)[0] != 0:
+        end += 2
+    return data[pos:end].decode("utf-16-le"), end + 2
+
+
+def parse_dialogex(data):
+    ver, sig, _help, exstyle, style, count, x, y, cx, cy = struct.unpack_from("<HHIIIHhhhh", data, 0)
+    pos = 26
+    menu, pos = read_sz_or_ord(data, pos)
+    cls, pos = read_sz_or_ord(data, pos)
+    caption, pos = read_sz_or_ord(data, pos)
+    points, weight, italic, charset = struct.unpack_from("<HHBB", data, pos)
+    face, pos = read_sz_or_ord(data, pos + 6)
+    dialog = dict(ver=ver, sig=sig, exstyle=exstyle, style=style, rect=(x, y, cx, cy), caption=caption,
+                  font=(face, points, weight, italic, charset), items=[])
+    for _ in range(count):
+        pos = (pos + 3) & ~3
+        _h, iex, istyle, ix, iy, icx, icy, iid = struct.unpack_from("<IIIhhhhI", data, pos)
+        pos += 24
+        icls, pos = read_sz_or_ord(data, pos)
+        itext, pos = read_sz_or_ord(data, pos)
+        extra = struct.unpack_from("<H", data, pos)[0]
+        pos += 2 + extra
+        dialog["items"].append((iid, itext, (ix, iy, icx, icy), istyle, icls))
+    return dialog
+
+
+def main(path):
+    pe = pefile.PE(path)
+    exports = pe.DIRECTORY_ENTRY_EXPORT
+    check("export directory names the library", pe.get_string_at_rva(exports.struct.Name) == b"!Zentrilo.dll")
+    listed = [(s.ordinal, s.name.decode() if s.name else None) for s in exports.symbols]
+    check("exports the entry points by name at ordinals 1-15",
+          listed == [(i + 1, n) for i, n in enumerate(EXPORTS)], str(listed))
+
+    host = [i for i in pe.DIRECTORY_ENTRY_IMPORT if i.dll.decode().lower() == "ollydbg.exe"]
+    check("imports from OllyDbg.EXE", len(host) == 1)
+    if host:
+        entries = host[0].imports
+        check("imports the host by ordinal only", all(e.name is None for e in entries))
+        check("imports only known host ordinals", {e.ordinal for e in entries} <= HOST_ORDINALS,
+              str(sorted({e.ordinal for e in entries} - HOST_ORDINALS)))
+    others = {i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT} - {"ollydbg.exe"}
+    check("imports nothing but system DLLs", others <= SYSTEM_DLLS, str(sorted(others - SYSTEM_DLLS)))
+
+    panel = resource(pe, 5, 101)
+    check("has dialog 101", panel is not None)
+    if panel:
+        d = parse_dialogex(panel)
+        check("dialog 101 is an extended template", (d["ver"], d["sig"]) == (1, 0xFFFF))
+        check("dialog 101 style", d["style"] == 0x80C800C8, hex(d["style"]))
+        check("dialog 101 is a tool window", d["exstyle"] == 0x80, hex(d["exstyle"]))
+        check("dialog 101 size", d["rect"] == (0, 0, 69, 11), str(d["rect"]))
+        check("dialog 101 has no caption of its own", d["caption"] == "")
+        check("dialog 101 font", d["font"] == ("MS Shell Dlg", 8, 400, 0, 1), str(d["font"]))
+        items = [(i, t, r, s) for i, t, r, s, c in d["items"]]
+        check("dialog 101 buttons", items == PANEL_BUTTONS, str(items))
+        check("dialog 101 buttons are of class BUTTON",
+              all(c in ("BUTTON", 0x80) for *_, c in d["items"]), str([c for *_, c in d["items"]]))
+
+    bitmap = resource(pe, 2, 132)
+    check("has bitmap 132", bitmap is not None)
+    if bitmap:
+        size, width, height, planes, bits, compression = struct.unpack_from("<IiiHHI", bitmap, 0)
+        check("bitmap 132 is 16 x 16, 32 bits, uncompressed", (width, abs(height), bits, compression) == (16, 16, 32, 0),
+              str((width, height, bits, compression)))
+
+    manifest = resource(pe, 24, 2)
+    check("has a manifest", manifest is not None and b"<assembly" in manifest)
+
+    failed = results.count(False)
+    print(f"{len(results) - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]))
