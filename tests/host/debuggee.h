@@ -1,0 +1,43 @@
+// The debugged program as the host sees it: memory blocks with their bytes,
+// and modules with their short names.
+//
+//   sim::AddBlock(base, bytes)         a readable block holding these bytes (size = bytes.size())
+//   sim::AddBlock(base, size, fill)    a readable block of size bytes, all `fill`
+//   sim::LimitReadable(base, k)        HostReadMemory delivers only the block's first k bytes (0: unreadable)
+//   sim::PatchMemory(address, bytes)   overwrite bytes inside a block
+//   sim::RemoveBlock(base)             the block disappears (HostFindMemory no longer finds it)
+//   sim::AddModule(base, size, name)   a module; the name is stored in the 8-byte field the
+//                                      host's way: cut to 8, zero-terminated only when shorter
+//   sim::MemoryReads()                 every HostReadMemory call: address, count, mode, result
+//   sim::MemoryLookups()/ModuleLookups()  addresses passed to HostFindMemory / HostFindModule
+#pragma once
+
+#include "host/host.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct MemoryRead {
+    uint32_t address;
+    uint32_t count;
+    int mode;
+    uint32_t result;
+};
+
+void AddBlock(uint32_t base, const std::vector<uint8_t>& bytes);
+void AddBlock(uint32_t base, uint32_t size, uint8_t fill);
+void LimitReadable(uint32_t base, uint32_t readable);
+void PatchMemory(uint32_t address, const std::vector<uint8_t>& bytes);
+void RemoveBlock(uint32_t base);
+void AddModule(uint32_t base, uint32_t size, const std::string& shortName);
+
+const std::vector<MemoryRead>& MemoryReads();
+const std::vector<uint32_t>& MemoryLookups();
+const std::vector<uint32_t>& ModuleLookups();
+
+void ResetDebuggee();
+
+}  // namespace sim

@@ -1,0 +1,125 @@
+#include "message_pump.h"
+
+#include "main_window.h"
+#include "violations.h"
+
+#include <deque>
+
+namespace sim {
+namespace {
+
+constexpr DWORD kDriverPeriodMs = 20;
+constexpr DWORD kModalLimitMs = 5000;
+
+struct DialogAction {
+    std::string caption;
+    std::function<void(HWND)> action;
+};
+
+std::deque<DialogAction> g_actions;
+UINT_PTR g_driverTimer = 0;
+DWORD g_modalSince = 0;   // tick count when a modal dialog was first seen open; 0: none
+
+// A modal dialog disables its owner, the host's main window, and is the
+// active window while it runs (the modeless navigation panel is neither).
+bool IsDialog(HWND window) {
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    return lstrcmpA(className, "#32770") == 0;
+}
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM param) {
+    if (IsDialog(window) && IsWindowVisible(window)) {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    }
+    return TRUE;
+}
+
+std::string Caption(HWND window) {
+    char text[256] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+void WatchModalDialogs() {
+    HWND main = MainWindow();
+    HWND active = GetActiveWindow();
+    bool modal = main && IsWindow(main) && !IsWindowEnabled(main) && active && IsDialog(active);
+    if (!modal) {
+        g_modalSince = 0;
+        return;
+    }
+    DWORD now = GetTickCount();
+    if (g_modalSince == 0) g_modalSince = now ? now : 1;
+    if (now - g_modalSince < kModalLimitMs) return;
+    ReportViolation("modal dialog \"" + Caption(active) + "\" was left open; cancelled by the host");
+    EndDialog(active, IDCANCEL);
+    g_modalSince = 0;
+}
+
+void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD) {
+    if (!g_actions.empty()) {
+        if (HWND dialog = FindDialog(g_actions.front().caption)) {
+            DialogAction next = std::move(g_actions.front());
+            g_actions.pop_front();
+            next.action(dialog);
+        }
+    }
+    WatchModalDialogs();
+}
+
+}  // namespace
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpMessages();
+        if (done()) return true;
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= limitMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, limitMs - elapsed, QS_ALLINPUT);
+    }
+}
+
+void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
+
+std::vector<HWND> TopLevelDialogs() {
+    std::vector<HWND> dialogs;
+    EnumThreadWindows(GetCurrentThreadId(), CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+    return dialogs;
+}
+
+HWND FindDialog(const std::string& caption) {
+    for (HWND dialog : TopLevelDialogs()) {
+        if (Caption(dialog) == caption) return dialog;
+    }
+    return nullptr;
+}
+
+void WhenDialogAppears(const std::string& caption, std::function<void(HWND)> action) {
+    g_actions.push_back({caption, std::move(action)});
+}
+
+int PendingDialogActions() { return int(g_actions.size()); }
+
+void StartDialogDriver() {
+    g_actions.clear();
+    g_modalSince = 0;
+    if (g_driverTimer == 0) g_driverTimer = SetTimer(nullptr, 0, kDriverPeriodMs, DriverTick);
+}
+
+void StopDialogDriver() {
+    if (g_driverTimer != 0) KillTimer(nullptr, g_driverTimer);
+    g_driverTimer = 0;
+    g_actions.clear();
+}
+
+}  // namespace sim

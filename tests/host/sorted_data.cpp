@@ -1,0 +1,203 @@
+#include "sorted_data.h"
+
+#include "violations.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace sim {
+namespace {
+
+constexpr uint32_t kMarker = 0x4D49535A;  // "ZSIM"
+
+struct Store {
+    std::string name;
+    int itemSize = 0;
+    std::vector<std::unique_ptr<uint8_t[]>> items;  // ascending by header address
+};
+
+std::vector<std::unique_ptr<Store>> g_stores;
+std::vector<SortedCreation> g_creations;
+std::vector<SortedCall> g_calls;
+HostSorted* g_lastCreated = nullptr;
+bool g_failCreate = false;
+int g_refuseAddCountdown = 0;
+
+const HostItemHeader& HeaderOf(const uint8_t* item) { return *reinterpret_cast<const HostItemHeader*>(item); }
+
+bool Covers(const uint8_t* item, uint32_t address) {
+    const HostItemHeader& h = HeaderOf(item);
+    return h.address <= address && uint64_t(address) < uint64_t(h.address) + h.size;
+}
+
+// The store behind a descriptor, or null when the descriptor was never
+// created (or was destroyed). Reports the misuse under the caller's name.
+Store* StoreOf(const HostSorted* sorted, const char* caller) {
+    if (sorted == nullptr) {
+        ReportViolation(std::string(caller) + " called with a null sorted data");
+        return nullptr;
+    }
+    uint32_t marker;
+    Store* store;
+    std::memcpy(&marker, sorted->hostOwned, 4);
+    std::memcpy(&store, sorted->hostOwned + 4, sizeof store);
+    bool live = marker == kMarker &&
+                std::any_of(g_stores.begin(), g_stores.end(), [&](const auto& s) { return s.get() == store; });
+    if (!live) {
+        ReportViolation(std::string(caller) + " on sorted data that was not created or is destroyed");
+        return nullptr;
+    }
+    return store;
+}
+
+void Record(SortedOp op, HostSorted* sorted, uint32_t address, uint32_t last, bool succeeded) {
+    g_calls.push_back({op, sorted, address, last, succeeded});
+}
+
+}  // namespace
+
+std::vector<const uint8_t*> SortedItems(const HostSorted* sorted) {
+    std::vector<const uint8_t*> result;
+    if (Store* store = StoreOf(sorted, "SortedItems")) {
+        for (const auto& item : store->items) result.push_back(item.get());
+    }
+    return result;
+}
+
+const std::vector<SortedCreation>& SortedCreations() { return g_creations; }
+HostSorted* LastCreatedSorted() { return g_lastCreated; }
+const std::vector<SortedCall>& SortedCalls() { return g_calls; }
+
+int CountSortedCalls(SortedOp op) {
+    return int(std::count_if(g_calls.begin(), g_calls.end(), [op](const SortedCall& c) { return c.op == op; }));
+}
+
+void FailCreateSorted() { g_failCreate = true; }
+void RefuseAddSorted(int nth) { g_refuseAddCountdown = nth; }
+
+bool IsLiveSorted(const HostSorted* sorted) {
+    if (sorted == nullptr) return false;
+    uint32_t marker;
+    Store* store;
+    std::memcpy(&marker, sorted->hostOwned, 4);
+    std::memcpy(&store, sorted->hostOwned + 4, sizeof store);
+    return marker == kMarker &&
+           std::any_of(g_stores.begin(), g_stores.end(), [&](const auto& s) { return s.get() == store; });
+}
+
+void ResetSortedData() {
+    g_stores.clear();
+    g_creations.clear();
+    g_calls.clear();
+    g_lastCreated = nullptr;
+    g_failCreate = false;
+    g_refuseAddCountdown = 0;
+}
+
+}  // namespace sim
+
+using namespace sim;
+
+extern "C" int __cdecl HostCreateSorted(HostSorted* sorted, const char* name, int itemSize, int initialCount,
+                                        void* sortFunction, void* destroyFunction) {
+    SortedCreation creation{sorted, name ? name : "", itemSize, initialCount, sortFunction, destroyFunction, -1};
+    if (g_failCreate || sorted == nullptr || itemSize < int(sizeof(HostItemHeader))) {
+        g_failCreate = false;
+        g_creations.push_back(creation);
+        return -1;
+    }
+    if (IsLiveSorted(sorted)) ReportViolation("HostCreateSorted on sorted data that is already created");
+    auto store = std::make_unique<Store>();
+    store->name = creation.name;
+    store->itemSize = itemSize;
+    std::memset(sorted, 0, sizeof *sorted);
+    Store* raw = store.get();
+    std::memcpy(sorted->hostOwned, &kMarker, 4);
+    std::memcpy(sorted->hostOwned + 4, &raw, sizeof raw);
+    g_stores.push_back(std::move(store));
+    g_lastCreated = sorted;
+    creation.result = 0;
+    g_creations.push_back(creation);
+    return 0;
+}
+
+extern "C" void* __cdecl HostAddSorted(HostSorted* sorted, const void* item) {
+    Store* store = StoreOf(sorted, "HostAddSorted");
+    uint32_t address = item ? HeaderOf(static_cast<const uint8_t*>(item)).address : 0;
+    bool refuse = false;
+    if (g_refuseAddCountdown > 0 && --g_refuseAddCountdown == 0) refuse = true;
+    if (store == nullptr || item == nullptr || refuse) {
+        Record(SortedOp::Add, sorted, address, 0, false);
+        return nullptr;
+    }
+    auto copy = std::make_unique<uint8_t[]>(store->itemSize);
+    std::memcpy(copy.get(), item, store->itemSize);
+    auto& items = store->items;
+    auto at = std::find_if(items.begin(), items.end(),
+                           [&](const auto& existing) { return HeaderOf(existing.get()).address >= address; });
+    uint8_t* stored = copy.get();
+    if (at != items.end() && HeaderOf(at->get()).address == address) {
+        *at = std::move(copy);
+    } else {
+        items.insert(at, std::move(copy));
+    }
+    Record(SortedOp::Add, sorted, address, 0, true);
+    return stored;
+}
+
+extern "C" void* __cdecl HostFindSorted(HostSorted* sorted, uint32_t address) {
+    uint8_t* found = nullptr;
+    if (Store* store = StoreOf(sorted, "HostFindSorted")) {
+        for (auto& item : store->items) {
+            if (Covers(item.get(), address)) {
+                found = item.get();
+                break;
+            }
+        }
+    }
+    Record(SortedOp::Find, sorted, address, 0, found != nullptr);
+    return found;
+}
+
+extern "C" void __cdecl HostDeleteSorted(HostSorted* sorted, uint32_t address) {
+    Record(SortedOp::Delete, sorted, address, 0, true);
+    if (Store* store = StoreOf(sorted, "HostDeleteSorted")) {
+        auto& items = store->items;
+        items.erase(std::remove_if(items.begin(), items.end(),
+                                   [&](const auto& item) { return Covers(item.get(), address); }),
+                    items.end());
+    }
+}
+
+extern "C" void __cdecl HostDeleteSortedRange(HostSorted* sorted, uint32_t first, uint32_t last) {
+    Record(SortedOp::DeleteRange, sorted, first, last, true);
+    if (Store* store = StoreOf(sorted, "HostDeleteSortedRange")) {
+        auto& items = store->items;
+        items.erase(std::remove_if(items.begin(), items.end(),
+                                   [&](const auto& item) {
+                                       const HostItemHeader& h = HeaderOf(item.get());
+                                       uint64_t end = uint64_t(h.address) + std::max<uint32_t>(h.size, 1);
+                                       return h.address <= last && end > first;
+                                   }),
+                    items.end());
+    }
+}
+
+extern "C" void __cdecl HostDestroySorted(HostSorted* sorted) {
+    Record(SortedOp::Destroy, sorted, 0, 0, true);
+    if (Store* store = StoreOf(sorted, "HostDestroySorted")) {
+        g_stores.erase(std::find_if(g_stores.begin(), g_stores.end(), [&](const auto& s) { return s.get() == store; }));
+        std::memset(sorted->hostOwned, 0, 8);
+        if (g_lastCreated == sorted) g_lastCreated = nullptr;
+    }
+}
+
+extern "C" void* __cdecl HostSortedBySelection(HostSorted* sorted, int row) {
+    uint8_t* found = nullptr;
+    if (Store* store = StoreOf(sorted, "HostSortedBySelection")) {
+        if (row >= 0 && row < int(store->items.size())) found = store->items[row].get();
+    }
+    Record(SortedOp::BySelection, sorted, uint32_t(row), 0, found != nullptr);
+    return found;
+}

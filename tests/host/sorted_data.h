@@ -1,0 +1,56 @@
+// The host's sorted data tables: fixed-size items, each starting with a
+// HostItemHeader, kept in ascending address order. The host's bookkeeping
+// lives here; HostSorted's opaque bytes hold only a marker and a handle.
+//
+//   sim::SortedItems(sorted)        the items in address order (host copies)
+//   sim::SortedCreations()          every HostCreateSorted call, in order
+//   sim::LastCreatedSorted()        the descriptor of the most recent successful create
+//   sim::SortedCalls()              add/find/delete/range/destroy/selection calls, in order
+//   sim::FailCreateSorted()         the next HostCreateSorted fails (returns -1)
+//   sim::RefuseAddSorted(n)         the n-th HostAddSorted from now (1 = next) returns 0
+//   sim::IsLiveSorted(sorted)       created and not yet destroyed
+//
+// HostDeleteSortedRange(first, last) removes the items that overlap
+// [first, last] with last included, so (0, 0xFFFFFFFF) empties a table.
+#pragma once
+
+#include "host/host.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct SortedCreation {
+    HostSorted* sorted;
+    std::string name;
+    int itemSize;
+    int initialCount;
+    void* sortFunction;
+    void* destroyFunction;
+    int result;
+};
+
+enum class SortedOp { Add, Find, Delete, DeleteRange, Destroy, BySelection };
+
+struct SortedCall {
+    SortedOp op;
+    HostSorted* sorted;
+    uint32_t address;   // Add: the item's address; BySelection: the row
+    uint32_t last;      // DeleteRange only
+    bool succeeded;     // Add: stored; Find/BySelection: found
+};
+
+std::vector<const uint8_t*> SortedItems(const HostSorted* sorted);
+const std::vector<SortedCreation>& SortedCreations();
+HostSorted* LastCreatedSorted();
+const std::vector<SortedCall>& SortedCalls();
+int CountSortedCalls(SortedOp op);
+void FailCreateSorted();
+void RefuseAddSorted(int nth);
+bool IsLiveSorted(const HostSorted* sorted);
+
+void ResetSortedData();
+
+}  // namespace sim

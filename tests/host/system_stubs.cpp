@@ -1,0 +1,186 @@
+#include "system_stubs.h"
+
+#include "import_patch.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+
+namespace sim {
+namespace {
+
+struct FileAnswer {
+    bool accept;
+    std::string path;
+};
+
+std::vector<std::string> g_patched;
+std::vector<UINT> g_beeps;
+std::vector<ShellLaunch> g_shell;
+std::vector<HelpCall> g_help;
+std::vector<MessageBoxCall> g_boxes;
+std::deque<int> g_boxAnswers;
+std::vector<FileDialogCall> g_fileDialogs;
+std::deque<FileAnswer> g_fileAnswers;
+std::vector<TimerCall> g_timerCalls;
+std::vector<LiveTimer> g_liveTimers;
+
+std::string Text(const char* text) { return text ? text : ""; }
+
+std::string FilterText(const char* filter) {
+    std::string text;
+    if (filter == nullptr) return text;
+    for (const char* p = filter; *p; p += std::strlen(p) + 1) {
+        text += p;
+        text += '|';
+    }
+    return text;
+}
+
+BOOL WINAPI StubMessageBeep(UINT type) {
+    g_beeps.push_back(type);
+    return TRUE;
+}
+
+HINSTANCE WINAPI StubShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                                   INT show) {
+    g_shell.push_back({owner, Text(verb), Text(file), Text(parameters), Text(directory), show});
+    return reinterpret_cast<HINSTANCE>(42);
+}
+
+BOOL WINAPI StubWinHelpA(HWND owner, LPCSTR file, UINT command, ULONG_PTR data) {
+    HelpCall call{owner, Text(file), command, data, {}};
+    if (command == HELP_KEY || command == HELP_PARTIALKEY) call.keyword = Text(reinterpret_cast<const char*>(data));
+    g_help.push_back(call);
+    return TRUE;
+}
+
+int WINAPI StubMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    int answer = IDOK;
+    if (!g_boxAnswers.empty()) {
+        answer = g_boxAnswers.front();
+        g_boxAnswers.pop_front();
+    }
+    g_boxes.push_back({owner, Text(text), Text(caption), type, answer});
+    return answer;
+}
+
+BOOL AnswerFileDialog(bool save, OPENFILENAMEA* ofn) {
+    if (ofn == nullptr) return FALSE;
+    FileDialogCall call{save,
+                        ofn->lStructSize,
+                        ofn->hwndOwner,
+                        ofn->hInstance,
+                        FilterText(ofn->lpstrFilter),
+                        Text(ofn->lpstrTitle),
+                        Text(ofn->lpstrDefExt),
+                        ofn->lpstrFile ? std::string(ofn->lpstrFile, strnlen(ofn->lpstrFile, ofn->nMaxFile)) : "",
+                        ofn->nMaxFile,
+                        ofn->Flags,
+                        false};
+    FileAnswer answer{false, {}};
+    if (!g_fileAnswers.empty()) {
+        answer = g_fileAnswers.front();
+        g_fileAnswers.pop_front();
+    }
+    if (answer.accept && ofn->lpstrFile != nullptr && answer.path.size() < ofn->nMaxFile) {
+        std::memcpy(ofn->lpstrFile, answer.path.c_str(), answer.path.size() + 1);
+        size_t slash = answer.path.find_last_of("\\/");
+        size_t name = slash == std::string::npos ? 0 : slash + 1;
+        size_t dot = answer.path.find_last_of('.');
+        ofn->nFileOffset = WORD(name);
+        ofn->nFileExtension = WORD(dot == std::string::npos || dot < name ? answer.path.size() : dot + 1);
+        call.accepted = true;
+    }
+    g_fileDialogs.push_back(call);
+    return call.accepted ? TRUE : FALSE;
+}
+
+BOOL WINAPI StubGetOpenFileNameA(OPENFILENAMEA* ofn) { return AnswerFileDialog(false, ofn); }
+BOOL WINAPI StubGetSaveFileNameA(OPENFILENAMEA* ofn) { return AnswerFileDialog(true, ofn); }
+
+UINT_PTR WINAPI StubSetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
+    UINT_PTR result = SetTimer(window, id, elapse, procedure);
+    g_timerCalls.push_back({true, window, id, elapse, procedure, result});
+    if (result != 0) {
+        UINT_PTR liveId = window ? id : result;
+        auto same = [&](const LiveTimer& t) { return t.window == window && t.id == liveId; };
+        g_liveTimers.erase(std::remove_if(g_liveTimers.begin(), g_liveTimers.end(), same), g_liveTimers.end());
+        g_liveTimers.push_back({window, liveId, procedure});
+    }
+    return result;
+}
+
+BOOL WINAPI StubKillTimer(HWND window, UINT_PTR id) {
+    BOOL result = KillTimer(window, id);
+    g_timerCalls.push_back({false, window, id, 0, nullptr, UINT_PTR(result)});
+    if (result) {
+        auto same = [&](const LiveTimer& t) { return t.window == window && t.id == id; };
+        g_liveTimers.erase(std::remove_if(g_liveTimers.begin(), g_liveTimers.end(), same), g_liveTimers.end());
+    }
+    return result;
+}
+
+void Patch(HMODULE plugin, const char* dll, const char* function, const void* stub) {
+    if (PatchImport(plugin, dll, function, stub) > 0) g_patched.push_back(function);
+}
+
+}  // namespace
+
+void InstallSystemStubs(HMODULE plugin) {
+    Patch(plugin, "user32.dll", "MessageBeep", reinterpret_cast<const void*>(&StubMessageBeep));
+    Patch(plugin, "shell32.dll", "ShellExecuteA", reinterpret_cast<const void*>(&StubShellExecuteA));
+    Patch(plugin, "user32.dll", "WinHelpA", reinterpret_cast<const void*>(&StubWinHelpA));
+    Patch(plugin, "user32.dll", "MessageBoxA", reinterpret_cast<const void*>(&StubMessageBoxA));
+    Patch(plugin, "comdlg32.dll", "GetOpenFileNameA", reinterpret_cast<const void*>(&StubGetOpenFileNameA));
+    Patch(plugin, "comdlg32.dll", "GetSaveFileNameA", reinterpret_cast<const void*>(&StubGetSaveFileNameA));
+    Patch(plugin, "user32.dll", "SetTimer", reinterpret_cast<const void*>(&StubSetTimer));
+    Patch(plugin, "user32.dll", "KillTimer", reinterpret_cast<const void*>(&StubKillTimer));
+}
+
+const std::vector<std::string>& PatchedImports() { return g_patched; }
+const std::vector<UINT>& Beeps() { return g_beeps; }
+const std::vector<ShellLaunch>& ShellLaunches() { return g_shell; }
+const std::vector<HelpCall>& HelpCalls() { return g_help; }
+const std::vector<MessageBoxCall>& MessageBoxes() { return g_boxes; }
+void AnswerMessageBox(int id) { g_boxAnswers.push_back(id); }
+const std::vector<FileDialogCall>& FileDialogs() { return g_fileDialogs; }
+void ChooseFile(const std::string& path) { g_fileAnswers.push_back({true, path}); }
+void CancelFileDialog() { g_fileAnswers.push_back({false, {}}); }
+const std::vector<TimerCall>& TimerCalls() { return g_timerCalls; }
+const std::vector<LiveTimer>& LiveTimers() { return g_liveTimers; }
+
+void KillLiveTimers() {
+    for (const LiveTimer& timer : g_liveTimers) KillTimer(timer.window, timer.id);
+    g_liveTimers.clear();
+}
+
+void HoldKeys(bool shift, bool ctrl) {
+    BYTE state[256];
+    GetKeyboardState(state);
+    BYTE shiftState = shift ? 0x80 : 0;
+    BYTE ctrlState = ctrl ? 0x80 : 0;
+    state[VK_SHIFT] = state[VK_LSHIFT] = shiftState;
+    state[VK_CONTROL] = state[VK_LCONTROL] = ctrlState;
+    state[VK_RSHIFT] = state[VK_RCONTROL] = 0;
+    SetKeyboardState(state);
+}
+
+void ResetSystemStubs() {
+    KillLiveTimers();
+    g_patched.clear();
+    g_beeps.clear();
+    g_shell.clear();
+    g_help.clear();
+    g_boxes.clear();
+    g_boxAnswers.clear();
+    g_fileDialogs.clear();
+    g_fileAnswers.clear();
+    g_timerCalls.clear();
+    HoldKeys(false, false);
+}
+
+}  // namespace sim

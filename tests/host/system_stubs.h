@@ -1,0 +1,100 @@
+// Win32 calls of the plug-in that the host answers itself, by rewriting the
+// plug-in's import table after it is loaded: beeps, shell and help launches,
+// message boxes and the common file dialogs are recorded (and answered from
+// a script); timers are recorded and passed on to the system.
+//
+//   sim::InstallSystemStubs(plugin)   rewrites the imports; sim::PatchedImports() lists the names
+//   sim::Beeps()                      MessageBeep types, in order
+//   sim::ShellLaunches()              ShellExecuteA calls
+//   sim::HelpCalls()                  WinHelpA calls (keyword filled in for HELP_KEY)
+//   sim::MessageBoxes()               MessageBoxA calls; sim::AnswerMessageBox(id) scripts
+//                                     the next answer (default IDOK)
+//   sim::FileDialogs()                GetOpenFileNameA / GetSaveFileNameA calls;
+//                                     sim::ChooseFile(path) / sim::CancelFileDialog() script
+//                                     the next answer (default: cancel). The filter is kept
+//                                     with each separating zero byte shown as '|'.
+//   sim::TimerCalls()                 SetTimer / KillTimer calls
+//   sim::LiveTimers()                 timers the plug-in set and has not killed
+//   sim::KillLiveTimers()             kills those (before the plug-in is unloaded)
+//   sim::HoldKeys(shift, ctrl)        the thread's keyboard state for GetKeyState
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct ShellLaunch {
+    HWND owner;
+    std::string verb;
+    std::string file;
+    std::string parameters;
+    std::string directory;
+    int show;
+};
+
+struct HelpCall {
+    HWND owner;
+    std::string file;
+    UINT command;
+    ULONG_PTR data;
+    std::string keyword;
+};
+
+struct MessageBoxCall {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+    int answer;
+};
+
+struct FileDialogCall {
+    bool save;
+    DWORD structSize;
+    HWND owner;
+    HINSTANCE instance;
+    std::string filter;
+    std::string title;
+    std::string defaultExtension;
+    std::string initialFile;
+    DWORD maxFile;
+    DWORD flags;
+    bool accepted;
+};
+
+struct TimerCall {
+    bool set;          // false: KillTimer
+    HWND window;
+    UINT_PTR id;
+    UINT elapse;
+    TIMERPROC procedure;
+    UINT_PTR result;
+};
+
+struct LiveTimer {
+    HWND window;
+    UINT_PTR id;
+    TIMERPROC procedure;
+};
+
+void InstallSystemStubs(HMODULE plugin);
+const std::vector<std::string>& PatchedImports();
+const std::vector<UINT>& Beeps();
+const std::vector<ShellLaunch>& ShellLaunches();
+const std::vector<HelpCall>& HelpCalls();
+const std::vector<MessageBoxCall>& MessageBoxes();
+void AnswerMessageBox(int id);
+const std::vector<FileDialogCall>& FileDialogs();
+void ChooseFile(const std::string& path);
+void CancelFileDialog();
+const std::vector<TimerCall>& TimerCalls();
+const std::vector<LiveTimer>& LiveTimers();
+void KillLiveTimers();
+void HoldKeys(bool shift, bool ctrl);
+
+void ResetSystemStubs();
+
+}  // namespace sim

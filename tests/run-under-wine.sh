@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# run-under-wine.sh PREFIX PROGRAM [ARGS...]: runs a test program under Wine
+# in its own win32 prefix, streams its output, and exits with its exit code.
+# The output goes through a file: Wine's helper processes inherit the
+# program's stdout and outlive it, which would keep a pipe open.
+set -uo pipefail
+prefix=$1
+shift
+here=$(cd "$(dirname "$0")" && pwd)
+"$here/wine-prefix.sh" "$prefix" || exit 1
+
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+limit=${ZENTRILO_TEST_TIMEOUT:-540}
+out=$(dirname "$1")/$(basename "$1" .exe).out
+: >"$out"
+
+timeout -k 5 "$limit" wine "$@" </dev/null >"$out" 2>&1 &
+pid=$!
+tail -s 0.1 -n +1 -f --pid="$pid" "$out"
+wait "$pid"
+rc=$?
+if [ "$rc" = 124 ]; then echo "run-under-wine.sh: $1 timed out after ${limit}s" >&2; fi
+exit "$rc"
