@@ -2,7 +2,9 @@
 // the plug-in, and a smoke test of loading the plug-in.
 #include "host/plugin_fixture.h"
 
+#include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -195,6 +197,101 @@ TEST_F(HostTest, ModuleShortNameFillsTheFieldWithoutTerminator) {
     EXPECT_EQ(0, std::memcmp("KERNEL32", module->shortName, 8));
     EXPECT_NE('\0', module->shortName[8]);   // the byte after the field is not a terminator
     EXPECT_EQ(nullptr, HostFindModule(0x410000));
+}
+
+// A table window procedure as a plug-in writes it: WM_DESTROY goes to the host.
+LRESULT CALLBACK TableProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+HostTable g_table;
+
+LRESULT CALLBACK TableProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        HostPaintTable(window, &g_table, g_table.cellText);
+        return 0;
+    }
+    if (message == WM_DESTROY) HostTableFunction(&g_table, window, message, wParam, lParam);
+    return DefMDIChildProcA(window, message, wParam, lParam);
+}
+
+int __cdecl AddressCell(char* text, char* mask, int* attribute, void* item, int column) {
+    uint32_t address = static_cast<HostItemHeader*>(item)->address;
+    mask[0] = char(column + 1);
+    *attribute = column;
+    return std::snprintf(text, 256, "%X/%d", unsigned(address), column);
+}
+
+TEST_F(HostTest, TableWindowIsCreatedOnceAndForgottenWhenDestroyed) {
+    HWND main = sim::CreateMainWindow();
+    std::memset(&g_table, 0, sizeof g_table);
+    char className[32] = "";
+    ASSERT_EQ(0, HostRegisterClass(className, nullptr, GetModuleHandleA(nullptr), TableProc));
+    EXPECT_STREQ("ZtTable1", className);
+    ASSERT_EQ(0, HostCreateSorted(&g_table.sorted, "T", sizeof(Item), 4, nullptr, nullptr));
+    for (uint32_t address : {0x20u, 0x10u}) {
+        Item item = MakeItem(address, 1, 0);
+        HostAddSorted(&g_table.sorted, &item);
+    }
+    g_table.columnCount = 2;
+    g_table.cellText = AddressCell;
+
+    HWND window = HostQuickTableWindow(&g_table, 3, 5, className, "Tessivor");
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ(window, g_table.window);
+    EXPECT_EQ(sim::MdiClient(), GetParent(window));
+    EXPECT_EQ(window, HostQuickTableWindow(&g_table, 3, 5, className, "Tessivor"));
+    EXPECT_FALSE(sim::QuickTableCalls().back().created);
+
+    InvalidateRect(window, nullptr, FALSE);
+    sim::PaintNow(window);
+    EXPECT_FALSE(sim::RepaintPending(window));
+    ASSERT_EQ(2, sim::PaintedRows());
+    EXPECT_EQ("10/1", sim::Painted(0, 1).text);
+    EXPECT_EQ(1, sim::Painted(0, 1).attribute);
+    EXPECT_EQ(2, sim::Painted(0, 1).mask[0]);
+    EXPECT_EQ(0x20u, sim::Painted(1, 0).address);
+
+    SendMessageA(sim::MdiClient(), WM_MDIDESTROY, WPARAM(window), 0);
+    EXPECT_EQ(nullptr, g_table.window);
+    EXPECT_EQ(0, HostUnregisterClass(className));
+    EXPECT_FALSE(sim::IsClassRegistered(className));
+    sim::FailRegisterClass();
+    EXPECT_LT(HostRegisterClass(className, nullptr, GetModuleHandleA(nullptr), TableProc), 0);
+    HostDestroySorted(&g_table.sorted);
+    sim::DestroyMainWindow();
+    sim::ResetTableWindows();
+    (void)main;
+}
+
+INT_PTR CALLBACK ProbeDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) return TRUE;
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+TEST_F(HostTest, DialogDriverActsOnAModalDialogInsideItsLoop) {
+    HWND main = sim::CreateMainWindow();
+    sim::StartDialogDriver();
+    struct alignas(4) {
+        DLGTEMPLATE header;
+        WORD menu, windowClass;
+        wchar_t title[8];
+    } dialog{};
+    dialog.header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    dialog.header.cx = 100;
+    dialog.header.cy = 40;
+    std::wcscpy(dialog.title, L"Probe");
+    bool sawDisabledOwner = false;
+    sim::WhenDialogAppears("Probe", [&](HWND window) {
+        sawDisabledOwner = !IsWindowEnabled(main);
+        SendMessageA(window, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(IDOK, DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &dialog.header, main, ProbeDialog, 0));
+    EXPECT_TRUE(sawDisabledOwner);
+    EXPECT_EQ(0, sim::PendingDialogActions());
+    sim::StopDialogDriver();
+    sim::DestroyMainWindow();
 }
 
 TEST_F(PluginTest, PluginLoadsAndNamesItself) {

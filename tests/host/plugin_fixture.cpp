@@ -49,6 +49,7 @@ void PluginTest::SetUp() {
 }
 
 void PluginTest::TearDown() {
+    if (sim::PendingDialogActions() > 0) ADD_FAILURE() << "a dialog the test waited for never appeared";
     Unload();
     sim::DestroyMainWindow();
     sim::StopDialogDriver();

@@ -41,6 +41,7 @@
 //   AddBlock(base, bytes) / AddBlock(base, size, fill) / AddModule(base, size, name)
 //   ShowBlock(base, size)             the memory the CPU pane shows
 //   SelectInPane(address)             selection in the pane (sets it, sends 1128)
+//   HoldKeys(shift, ctrl)             what GetKeyState reports for Shift and Ctrl
 //   Pump(ms) / PumpUntil(done, ms)    run the message loop
 //
 // Everything of the host is also reachable directly through namespace sim.
@@ -130,6 +131,7 @@ protected:
     static void AddModule(uint32_t base, uint32_t size, const std::string& name) { sim::AddModule(base, size, name); }
     static void ShowBlock(uint32_t base, uint32_t size) { sim::ShowBlock(base, size); }
     static void SelectInPane(uint32_t address) { sim::SelectInPane(address); }
+    static void HoldKeys(bool shift, bool ctrl) { sim::HoldKeys(shift, ctrl); }
     static void Pump(DWORD ms) { sim::PumpFor(ms); }
     static bool PumpUntil(const std::function<bool()>& done, DWORD ms) { return sim::PumpUntil(done, ms); }
 
