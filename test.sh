@@ -9,4 +9,4 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZENTRILO_TESTS=ON \
 cmake --build "$build"
 tests/wine-prefix.sh "$build/wineprefix"
 cd "$build"
-ctest --output-on-failure --timeout 300
+ctest -V --timeout 600
