@@ -1,0 +1,60 @@
+// The button on the main window that opens the bookmark list.
+#include "host/plugin_fixture.h"
+
+namespace {
+
+HWND FindButton(HWND mainWindow) { return FindWindowExA(mainWindow, nullptr, "Button", nullptr); }
+
+POINT ClientTopLeft(HWND child) {
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    POINT corner{rect.left, rect.top};
+    ScreenToClient(GetParent(child), &corner);
+    return corner;
+}
+
+using ToolbarButtonTest = PluginTest;
+
+TEST_F(ToolbarButtonTest, NotInstalledByDefault) {
+    LONG_PTR hostProcedure = GetWindowLongPtrA(mainWindow_, GWLP_WNDPROC);
+    ASSERT_EQ(0, Start());
+    EXPECT_EQ(nullptr, FindButton(mainWindow_));
+    EXPECT_EQ(hostProcedure, GetWindowLongPtrA(mainWindow_, GWLP_WNDPROC));
+}
+
+TEST_F(ToolbarButtonTest, ShiftedButtonOpensListWindowOnClick) {
+    StoreSetting("add_bookmarks_toolbar_button", 1);
+    StoreSetting("toolbar_button_shift", 20);
+    ASSERT_EQ(0, Start());
+    HWND button = FindButton(mainWindow_);
+    ASSERT_NE(nullptr, button);
+    EXPECT_EQ(706, ClientTopLeft(button).x);
+    EXPECT_EQ(2, ClientTopLeft(button).y);
+    RECT rect{};
+    GetWindowRect(button, &rect);
+    EXPECT_EQ(18, rect.right - rect.left);
+    EXPECT_EQ(18, rect.bottom - rect.top);
+    EXPECT_EQ(0x50000080, GetWindowLongA(button, GWL_STYLE));
+    EXPECT_NE(0, SendMessageA(button, BM_GETIMAGE, IMAGE_BITMAP, 0));
+
+    // The host answers first and its result comes back unchanged.
+    EXPECT_EQ(42, SendMessageA(mainWindow_, sim::kHostEchoMessage, 0, 41));
+    SendMessageA(mainWindow_, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), 0);
+    EXPECT_TRUE(sim::QuickTableCalls().empty());
+
+    SendMessageA(mainWindow_, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), LPARAM(button));
+    EXPECT_EQ(2u, sim::FrameCommands().size());
+    ASSERT_EQ(1u, sim::QuickTableCalls().size());
+    EXPECT_EQ("Tessivor", sim::QuickTableCalls()[0].title);
+    EXPECT_NE(nullptr, ListWindow());
+}
+
+TEST_F(ToolbarButtonTest, StoredShiftIsUsedWithoutRangeCheck) {
+    StoreSetting("add_bookmarks_toolbar_button", 1);
+    StoreSetting("toolbar_button_shift", -5);
+    ASSERT_EQ(0, Start());
+    ASSERT_NE(nullptr, FindButton(mainWindow_));
+    EXPECT_EQ(681, ClientTopLeft(FindButton(mainWindow_)).x);
+}
+
+}  // namespace
