@@ -61,6 +61,7 @@ TEST_F(CpuPaneWatcherTest, AttachesOnFirstTickAndPanelFollowsSelection) {
     EXPECT_EQ(UINT(WM_KEYDOWN), sim::PaneMessages()[0].message);
     EXPECT_EQ(WPARAM(VK_NEXT), sim::PaneMessages()[0].wParam);
     EXPECT_EQ(LPARAM(0x510001), sim::PaneMessages()[0].lParam);
+    EXPECT_EQ("Zentrilo", PanelCaption()) << "nothing is selected, so nothing to show";
 
     dll.zt_Toggle(kA);
     dll.zt_Toggle(kB);
