@@ -44,9 +44,11 @@ void RefreshFromSelection() {
 
 LRESULT CALLBACK CpuPaneSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = CallWindowProcA(g_panePreviousProc, window, message, wParam, lParam);
-    if (!IsNavigationPanelVisible()) return result;
-    if (message == WM_KEYDOWN || message == kPaneSelectionChanged || message == kPaneSelectionMoved)
-        RefreshFromSelection();
+    // Runs for every message of the pane: only three of them matter, and only
+    // while the panel is there to show anything.
+    bool selectionMayHaveMoved =
+        message == WM_KEYDOWN || message == kPaneSelectionChanged || message == kPaneSelectionMoved;
+    if (selectionMayHaveMoved && IsNavigationPanelVisible()) RefreshFromSelection();
     return result;
 }
 
