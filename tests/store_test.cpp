@@ -1,6 +1,7 @@
 // The bookmark store, driven through the exports other plug-ins call:
 // records in the host's table, log and status lines, the panel's caption
 // and its "!" button.
+#include "host/allocation_failure.h"
 #include "host/log_dump.h"
 #include "host/plugin_fixture.h"
 #include "res/resource.h"
@@ -167,6 +168,22 @@ TEST_F(StoreTest, RecordRefusedByHostLeavesAddressUnlisted) {
     dll.zt_Toggle(0x2000);
     EXPECT_EQ((std::vector<uint32_t>{0x1000, 0x2000}), BookmarkAddresses());
     EXPECT_EQ(2, dll.zt_Count());
+}
+
+TEST_F(StoreTest, NodeThatCannotBeAllocatedLeavesAddressUnbookmarked) {
+    StartQuietly();
+    sim::FailNextAllocation();
+
+    dll.zt_Toggle(0x2000);
+    EXPECT_EQ(0, dll.zt_Exists(0x2000));
+    EXPECT_TRUE(BookmarkAddresses().empty());
+    ASSERT_EQ(1u, NewLog().size());
+    EXPECT_EQ("00002000 1 Zentrilo: ", NewLog()[0].substr(0, 21));
+    EXPECT_TRUE(Flashes().empty());
+    EXPECT_FALSE(SwitchEnabled());
+
+    dll.zt_Toggle(0x2000);
+    EXPECT_EQ(1, dll.zt_Count());
 }
 
 TEST_F(StoreTest, ListWindowRepaintsAfterEachChange) {

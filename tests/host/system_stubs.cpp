@@ -1,5 +1,6 @@
 #include "system_stubs.h"
 
+#include "allocation_failure.h"
 #include "import_patch.h"
 
 #include <commdlg.h>
@@ -139,6 +140,7 @@ void InstallSystemStubs(HMODULE plugin) {
     Patch(plugin, "comdlg32.dll", "GetSaveFileNameA", reinterpret_cast<const void*>(&StubGetSaveFileNameA));
     Patch(plugin, "user32.dll", "SetTimer", reinterpret_cast<const void*>(&StubSetTimer));
     Patch(plugin, "user32.dll", "KillTimer", reinterpret_cast<const void*>(&StubKillTimer));
+    if (InstallAllocationStub(plugin)) g_patched.push_back("malloc");
 }
 
 const std::vector<std::string>& PatchedImports() { return g_patched; }
@@ -171,6 +173,7 @@ void HoldKeys(bool shift, bool ctrl) {
 
 void ResetSystemStubs() {
     KillLiveTimers();
+    ResetAllocationStub();
     g_patched.clear();
     g_beeps.clear();
     g_shell.clear();
