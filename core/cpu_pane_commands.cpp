@@ -51,12 +51,11 @@ bool ModifiersMatch(const HotKeyKeys& keys, int ctrl, int alt, int shift) {
 }
 
 int ToggleByKey(uint32_t address) {
-    if (address == 0) {
+    if (address == 0)
         MessageBeep(0);
-        return 1;
-    }
-    SetBookmark(address, true, true, true);
-    return 1;
+    else
+        SetBookmark(address, true, true, true);
+    return 1;  // the key is claimed either way
 }
 
 int NavigateByKey(uint32_t address, uint32_t (*find)(uint32_t), const char* nothingThere) {
