@@ -9,12 +9,14 @@
 #include "core/bookmark_list.h"
 #include "core/cpu_pane_commands.h"
 #include "core/lifecycle.h"
+#include "core/main_menu.h"
 #include "core/navigation.h"
 #include "core/plugin_state.h"
 #include "core/project_file.h"
 #include "core/version.h"
 
 namespace {
+constexpr int kOriginPluginMenu = 0;
 constexpr int kOriginCpuPane = 31;
 }
 
@@ -41,11 +43,13 @@ int __cdecl ODBG_Pluginclose(void) { return zt::ClosePlugin(); }
 void __cdecl ODBG_Plugindestroy(void) { zt::DestroyPlugin(); }
 
 int __cdecl ODBG_Pluginmenu(int origin, char* text, void* item) {
+    if (origin == kOriginPluginMenu) return zt::MainMenu(text);
     if (origin == kOriginCpuPane) return zt::CpuPaneMenu(text, item);
     return 0;
 }
 
 void __cdecl ODBG_Pluginaction(int origin, int action, void* item) {
+    if (origin == kOriginPluginMenu) zt::MainMenuAction(action);
     if (origin == kOriginCpuPane) zt::CpuPaneAction(action, item);
 }
 

@@ -1,0 +1,24 @@
+// The common file dialog that picks an exchange file or a help file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zt {
+
+constexpr size_t kFilePathSize = 260;
+
+enum FileFilter { kExchangeFiles = 1, kHelpFiles = 2 };
+enum FileDialogMode : uint8_t { kSaveDialog = 0, kOpenDialog = 1 };
+
+// Shows the save (mode 0) or open (mode 1) dialog with the given filter
+// selected. For exchange files the debugged program's name is proposed and
+// "dat" is the default extension; otherwise the name starts empty. True when
+// the user confirmed a name, which is then in path.
+bool ChooseFile(int filterIndex, char (&path)[kFilePathSize], uint8_t mode);
+
+// The debugged program's file name without drive, directory and extension;
+// empty when the host has none or it is longer than 255 characters.
+void DefaultExchangeFileName(char (&name)[kFilePathSize]);
+
+}  // namespace zt
