@@ -66,6 +66,13 @@ protected:
                 "hotkey_" + which + "__shift=" + std::to_string(shift),
                 "hotkey_" + which + "__ctrl=" + std::to_string(ctrl)};
     }
+    // Key, alt, shift, ctrl as stored; -1 for one never written.
+    static std::vector<int> StoredHotKey(const std::string& which) {
+        std::vector<int> values;
+        for (const char* part : {"key", "alt", "shift", "ctrl"})
+            values.push_back(SettingInt("hotkey_" + which + "__" + part, -1));
+        return values;
+    }
     static Writes Joined(std::initializer_list<Writes> parts) {
         Writes all;
         for (const Writes& part : parts) all.insert(all.end(), part.begin(), part.end());
@@ -114,7 +121,7 @@ TEST_F(SettingsDialogTest, StoredValuesAreShownAndOkWritesThemBack) {
     StoreSetting("restore_bookmarks_window", 7);
     StoreSetting("map_bookmark_name_to_label", 2);
     StoreHotKey("toggle", 'B', 0, 0, 1);
-    StoreHotKey("previous", VK_F3, 1, 1, 0);
+    StoreHotKey("previous", VK_F3, 0, 1, 1);
     StoreHotKey("next", 0x142, 0, 0, 1);  // no virtual-key code: shown as no hot key
     StoreSetting("opcode_help_file", "C:\\help\\x86 opcodes.hlp");
     StoreSetting("toolbar_button_shift", 17);
@@ -132,14 +139,14 @@ TEST_F(SettingsDialogTest, StoredValuesAreShownAndOkWritesThemBack) {
     });
 
     EXPECT_EQ((std::vector<bool>{false, true, false, true, false, false, true}), checked);
-    EXPECT_EQ((std::vector<WORD>{kCtrlB, MAKEWORD(VK_F3, HOTKEYF_ALT | HOTKEYF_SHIFT), 0}), hotKeys);
+    EXPECT_EQ((std::vector<WORD>{kCtrlB, MAKEWORD(VK_F3, HOTKEYF_SHIFT | HOTKEYF_CONTROL), 0}), hotKeys);
     EXPECT_EQ("C:\\help\\x86 opcodes.hlp", helpFile);
     EXPECT_EQ("17", shift);
     EXPECT_EQ(Joined({{"auto_show=1", "load_old_bookmarks=0", "show_toggle_bookmark=0", "restore_bookmarks_window=1",
                        "add_bookmarks_toolbar_button=0", "show_bookmark_name_dialog=0",
                        "map_bookmark_name_to_label=1"},
                       HotKeyWrites("toggle", 'B', 0, 0, 1),
-                      HotKeyWrites("previous", VK_F3, 1, 1, 0),
+                      HotKeyWrites("previous", VK_F3, 0, 1, 1),
                       HotKeyWrites("next", 0, 0, 0, 0),
                       {"opcode_help_file=C:\\help\\x86 opcodes.hlp", "toolbar_button_shift=17"}}),
               SettingWrites());
@@ -157,6 +164,7 @@ TEST_F(SettingsDialogTest, ChangedBoxesAndHotKeysTakeEffectAfterOk) {
         sim::ClickControl(dialog, kShowToggleItem);
         sim::ClickControl(dialog, kNameDialog);
         sim::SetHotKey(dialog, kToggleKey, kCtrlB);
+        sim::SetHotKey(dialog, kPreviousKey, MAKEWORD(VK_PRIOR, HOTKEYF_ALT | HOTKEYF_EXT));
         sim::SetHotKey(dialog, kNextKey, 0);
         SetDlgItemTextA(dialog, kHelpFile, "D:\\ref.hlp");
         Ok(dialog);
@@ -169,10 +177,10 @@ TEST_F(SettingsDialogTest, ChangedBoxesAndHotKeysTakeEffectAfterOk) {
     // Ctrl+B toggles at once; the cleared hot key is stored as four zeros and is gone.
     EXPECT_EQ(1, Shortcut(kOriginCpuPane, 1, 0, 0, 'B', PaneItem()));
     EXPECT_EQ(1, dll.zt_Count());
-    EXPECT_EQ((std::vector<int>{0, 0, 0, 0}),
-              (std::vector<int>{SettingInt("hotkey_next__key", -1), SettingInt("hotkey_next__alt", -1),
-                                SettingInt("hotkey_next__shift", -1), SettingInt("hotkey_next__ctrl", -1)}));
+    EXPECT_EQ((std::vector<int>{0, 0, 0, 0}), StoredHotKey("next"));
     EXPECT_EQ(0, Shortcut(kOriginCpuPane, 0, 0, 1, VK_F4, PaneItem()));
+    // The control's extended-key flag is not a modifier and is not kept.
+    EXPECT_EQ((std::vector<int>{VK_PRIOR, 1, 0, 0}), StoredHotKey("previous"));
 }
 
 TEST_F(SettingsDialogTest, OffsetOutsideItsRangeShowsZeroAndCancelKeepsIt) {
