@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -38,6 +39,23 @@ constexpr WORD kCtrlB = MAKEWORD('B', HOTKEYF_CONTROL);
 
 using Writes = std::vector<std::string>;
 
+// What the dialog shows, read from its controls.
+struct Shown {
+    std::vector<bool> checked;  // in the order of kCheckBoxes
+    std::vector<WORD> hotKeys;  // toggle, previous, next
+    std::string helpFile;
+    std::string shift;
+};
+
+Shown Read(HWND dialog) {
+    Shown shown;
+    for (int box : kCheckBoxes) shown.checked.push_back(sim::IsChecked(dialog, box));
+    for (int control : {kToggleKey, kPreviousKey, kNextKey}) shown.hotKeys.push_back(sim::HotKeyOf(dialog, control));
+    shown.helpFile = sim::ControlText(dialog, kHelpFile);
+    shown.shift = sim::ControlText(dialog, kShift);
+    return shown;
+}
+
 class SettingsDialogTest : public PluginTest {
 protected:
     // Opens the dialog from the plug-in menu; each step runs inside its modal
@@ -62,9 +80,11 @@ protected:
         StoreSetting("hotkey_" + which + "__ctrl", ctrl);
     }
     static Writes HotKeyWrites(const std::string& which, int key, int alt, int shift, int ctrl) {
-        return {"hotkey_" + which + "__key=" + std::to_string(key), "hotkey_" + which + "__alt=" + std::to_string(alt),
-                "hotkey_" + which + "__shift=" + std::to_string(shift),
-                "hotkey_" + which + "__ctrl=" + std::to_string(ctrl)};
+        Writes writes;
+        const std::pair<const char*, int> parts[] = {{"key", key}, {"alt", alt}, {"shift", shift}, {"ctrl", ctrl}};
+        for (const auto& [part, value] : parts)
+            writes.push_back("hotkey_" + which + "__" + part + "=" + std::to_string(value));
+        return writes;
     }
     // Key, alt, shift, ctrl as stored; -1 for one never written.
     static std::vector<int> StoredHotKey(const std::string& which) {
@@ -90,21 +110,16 @@ TEST_F(SettingsDialogTest, NothingStoredShowsEverythingOffAndOkStoresItInOrder) 
     EXPECT_TRUE(IsWindowVisible(FindPanel()));
     EXPECT_TRUE(ToggleItemOffered());
 
-    std::vector<bool> checked;
-    std::vector<WORD> hotKeys;
-    std::string helpFile, shift;
+    Shown shown;
     OpenSettings([&](HWND dialog) {
-        for (int box : kCheckBoxes) checked.push_back(sim::IsChecked(dialog, box));
-        for (int control : {kToggleKey, kPreviousKey, kNextKey}) hotKeys.push_back(sim::HotKeyOf(dialog, control));
-        helpFile = sim::ControlText(dialog, kHelpFile);
-        shift = sim::ControlText(dialog, kShift);
+        shown = Read(dialog);
         Ok(dialog);
     });
 
-    EXPECT_EQ(std::vector<bool>(7, false), checked);
-    EXPECT_EQ(std::vector<WORD>(3, 0), hotKeys);
-    EXPECT_EQ("", helpFile);
-    EXPECT_EQ("0", shift);
+    EXPECT_EQ(std::vector<bool>(7, false), shown.checked);
+    EXPECT_EQ(std::vector<WORD>(3, 0), shown.hotKeys);
+    EXPECT_EQ("", shown.helpFile);
+    EXPECT_EQ("0", shown.shift);
     EXPECT_EQ(Joined({{"auto_show=0", "load_old_bookmarks=0", "show_toggle_bookmark=0", "restore_bookmarks_window=0",
                        "add_bookmarks_toolbar_button=0", "show_bookmark_name_dialog=0",
                        "map_bookmark_name_to_label=0"},
@@ -127,21 +142,16 @@ TEST_F(SettingsDialogTest, StoredValuesAreShownAndOkWritesThemBack) {
     StoreSetting("toolbar_button_shift", 17);
     ASSERT_EQ(0, Start());
 
-    std::vector<bool> checked;
-    std::vector<WORD> hotKeys;
-    std::string helpFile, shift;
+    Shown shown;
     OpenSettings([&](HWND dialog) {
-        for (int box : kCheckBoxes) checked.push_back(sim::IsChecked(dialog, box));
-        for (int control : {kToggleKey, kPreviousKey, kNextKey}) hotKeys.push_back(sim::HotKeyOf(dialog, control));
-        helpFile = sim::ControlText(dialog, kHelpFile);
-        shift = sim::ControlText(dialog, kShift);
+        shown = Read(dialog);
         Ok(dialog);
     });
 
-    EXPECT_EQ((std::vector<bool>{false, true, false, true, false, false, true}), checked);
-    EXPECT_EQ((std::vector<WORD>{kCtrlB, MAKEWORD(VK_F3, HOTKEYF_SHIFT | HOTKEYF_CONTROL), 0}), hotKeys);
-    EXPECT_EQ("C:\\help\\x86 opcodes.hlp", helpFile);
-    EXPECT_EQ("17", shift);
+    EXPECT_EQ((std::vector<bool>{false, true, false, true, false, false, true}), shown.checked);
+    EXPECT_EQ((std::vector<WORD>{kCtrlB, MAKEWORD(VK_F3, HOTKEYF_SHIFT | HOTKEYF_CONTROL), 0}), shown.hotKeys);
+    EXPECT_EQ("C:\\help\\x86 opcodes.hlp", shown.helpFile);
+    EXPECT_EQ("17", shown.shift);
     EXPECT_EQ(Joined({{"auto_show=1", "load_old_bookmarks=0", "show_toggle_bookmark=0", "restore_bookmarks_window=1",
                        "add_bookmarks_toolbar_button=0", "show_bookmark_name_dialog=0",
                        "map_bookmark_name_to_label=1"},

@@ -26,7 +26,7 @@ HINSTANCE CommonControlsModule() { return GetModuleHandleA("comctl32.dll"); }
 
 void RegisterAgain(ForgettableClass& known) {
     if (!known.forgotten) return;
-    if (!RegisterClassExW(&known.saved)) ReportViolation("a forgotten common control class could not be registered again");
+    if (!RegisterClassExW(&known.saved)) ReportViolation("a forgotten common control class could not come back");
     known.forgotten = false;
 }
 
