@@ -62,13 +62,6 @@ TEST_F(MainMenuTest, ShowHideTwiceGivesPanelBackWithoutSavingItsPosition) {
     EXPECT_TRUE(SettingWrites().empty());
 }
 
-TEST_F(MainMenuTest, ShowHideShowsPanelHiddenAtStart) {
-    StoreSetting("auto_show", 0);
-    ASSERT_EQ(0, Start());
-    Choose(kShowHide);
-    EXPECT_TRUE(IsWindowVisible(FindPanel()));
-}
-
 TEST_F(MainMenuTest, ClearDeletesEveryBookmarkLowestFirstWithoutAsking) {
     AddBlock(kBlock, 0x100, 0x90);
     StoreSetting("restore_bookmarks_window", 1);

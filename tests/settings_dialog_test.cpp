@@ -257,20 +257,6 @@ TEST_F(SettingsDialogTest, ArrowsMoveToolbarButtonAtOnceWithinZeroTo320) {
     EXPECT_EQ("toolbar_button_shift=320", SettingWrites().back());
 }
 
-TEST_F(SettingsDialogTest, ArrowsWithoutToolbarButtonOnlyChangeTheNumber) {
-    ASSERT_EQ(0, Start());
-    std::string shown;
-    OpenSettings([&](HWND dialog) {
-        sim::ClickArrow(dialog, kSpin, false);
-        sim::ClickArrow(dialog, kSpin, false);
-        shown = sim::ControlText(dialog, kShift);
-        Ok(dialog);
-    });
-    EXPECT_EQ("2", shown);
-    EXPECT_EQ(2, SettingInt("toolbar_button_shift", -1));
-    EXPECT_EQ(nullptr, ToolbarButtonWindow());
-}
-
 TEST_F(SettingsDialogTest, BrowsedHelpFileIsStoredAtOnceAndKeptAfterCancel) {
     StoreSetting("opcode_help_file", "C:\\old.hlp");
     ASSERT_EQ(0, Start());
