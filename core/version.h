@@ -1,4 +1,5 @@
-// The plug-in's name, version and the texts that carry them.
+// The plug-in's name, version and the texts that carry them, with the maker's
+// web pages that the plug-in menu links to.
 #pragma once
 
 namespace zt {
@@ -6,7 +7,12 @@ namespace zt {
 constexpr const char kPluginName[] = "Zentrilo";
 constexpr const char kPluginVersion[] = "1.9";
 constexpr int kPluginInterfaceVersion = 110;
-// A macro so that it can be joined into format strings at compile time.
+// Macros so that they can be joined into format strings at compile time.
 #define ZT_MAKERS_NOTICE "Bookmarks for OllyDbg 1.10, by the Zentrilo developers"
+#define ZT_ACKNOWLEDGEMENT "With thanks to the Orvandel and Pellumar forums for their ideas and testing"
+
+// The two forums of the menu's "Links" submenu, named as in their captions.
+constexpr const char kOrvandelForumAddress[] = "https://forum.orvandel.org/";
+constexpr const char kPellumarForumAddress[] = "https://forum.pellumar.org/";
 
 }  // namespace zt

@@ -15,6 +15,35 @@ EXPORTS = ["_ODBG_Pluginaction", "_ODBG_Pluginclose", "_ODBG_Plugindata", "_ODBG
            "_ODBG_Plugininit", "_ODBG_Pluginmenu", "_ODBG_Pluginreset", "_ODBG_Pluginsaveudd",
            "_ODBG_Pluginshortcut", "_ODBG_Pluginuddrecord", "_zt_Count", "_zt_Exists", "_zt_NavigateBack",
            "_zt_NavigateForward", "_zt_Toggle"]
+NO_ID = 0xFFFFFFFF
+CHECK_BOX, GROUP_BOX, PUSH_BUTTON, HOT_KEY, LEFT_TEXT, CENTRED_TEXT, PATH_EDIT, UP_DOWN = (
+    0x50010003, 0x50000007, 0x50010000, 0x50810000, 0x50000000, 0x50000001, 0x50810080, 0x500001A2)
+SETTINGS_CONTROLS = [
+    (NO_ID, "Button", "", GROUP_BOX, (2, 0, 216, 83)),
+    (1011, "Button", "Recognize bookmarks created using bookmarks.dll", CHECK_BOX, (5, 38, 179, 9)),
+    (1012, "Button", "Auto show navigation panel", CHECK_BOX, (5, 8, 111, 9)),
+    (1013, "Button", "OK", PUSH_BUTTON, (113, 179, 50, 14)),
+    (1014, "Button", "Cancel", PUSH_BUTTON, (165, 179, 50, 14)),
+    (1015, "Button", "Show Toggle Bookmark menu item in Cpu pane", CHECK_BOX, (5, 28, 172, 9)),
+    (1017, "msctls_hotkey32", "", HOT_KEY, (78, 123, 133, 14)),
+    (NO_ID, "Button", "Shortcuts (Some combinations may not work due to conflicts)", GROUP_BOX, (1, 112, 216, 61)),
+    (NO_ID, "Static", "Toggle bookmark: ", LEFT_TEXT, (8, 127, 60, 8)),
+    (1018, "msctls_hotkey32", "", HOT_KEY, (78, 140, 133, 14)),
+    (NO_ID, "Static", "Navigate backward: ", LEFT_TEXT, (8, 144, 67, 8)),
+    (1019, "msctls_hotkey32", "", HOT_KEY, (78, 156, 133, 14)),
+    (NO_ID, "Static", "Navigate forward: ", LEFT_TEXT, (8, 160, 62, 8)),
+    (1016, "Button", "Auto show bookmarks window", CHECK_BOX, (5, 18, 120, 9)),
+    (1020, "Button", "Create toolbar button", CHECK_BOX, (5, 48, 94, 9)),
+    (NO_ID, "Button", "Opcode Ref.", GROUP_BOX, (2, 86, 215, 24)),
+    (1022, "Edit", "", PATH_EDIT, (8, 95, 188, 13)),
+    (1023, "Button", "...", PUSH_BUTTON, (198, 94, 16, 14)),
+    (1024, "msctls_updown32", "", UP_DOWN, (203, 49, 11, 11)),
+    (1025, "Static", "1", CENTRED_TEXT, (201, 41, 14, 8)),
+    (1030, "Button", "Show bookmark naming dialog", CHECK_BOX, (5, 58, 119, 10)),
+    (1031, "Button", "Map bookmark name to address label", CHECK_BOX, (5, 69, 141, 10)),
+]
+# The predefined classes a template may name by atom.
+CLASS_ATOMS = {0x80: "button", 0x81: "edit", 0x82: "static"}
 PANEL_BUTTONS = [(1002, "<", (0, 0, 17, 11), 0x50010000), (1003, ">", (19, 0, 17, 11), 0x50010000),
                  (1004, "#", (37, 0, 15, 11), 0x50010000), (1005, "!", (53, 0, 15, 11), 0x58010000)]
 
@@ -68,6 +97,10 @@ def parse_dialogex(data):
     return dialog
 
 
+def class_name(cls):
+    return CLASS_ATOMS.get(cls, "?") if isinstance(cls, int) else cls.lower()
+
+
 def main(path):
     pe = pefile.PE(path)
     exports = pe.DIRECTORY_ENTRY_EXPORT
@@ -100,6 +133,24 @@ def main(path):
         check("dialog 101 buttons", items == PANEL_BUTTONS, str(items))
         check("dialog 101 buttons are of class BUTTON",
               all(c in ("BUTTON", 0x80) for *_, c in d["items"]), str([c for *_, c in d["items"]]))
+
+    settings = resource(pe, 5, 126)
+    check("has dialog 126", settings is not None)
+    if settings:
+        d = parse_dialogex(settings)
+        check("dialog 126 is an extended template", (d["ver"], d["sig"]) == (1, 0xFFFF))
+        check("dialog 126 style", d["style"] == 0x80C808C8, hex(d["style"]))
+        check("dialog 126 has no extended style", d["exstyle"] == 0, hex(d["exstyle"]))
+        check("dialog 126 size", d["rect"] == (0, 0, 221, 197), str(d["rect"]))
+        check("dialog 126 caption", d["caption"] == "Settings", d["caption"])
+        check("dialog 126 font", d["font"] == ("MS Shell Dlg", 8, 400, 0, 1), str(d["font"]))
+        items = [(i, class_name(c), t, s, r) for i, t, r, s, c in d["items"]]
+        expected = [(i, c.lower(), t, s, r) for i, c, t, s, r in SETTINGS_CONTROLS]
+        check("dialog 126 has its controls in tab order", [i[0] for i in items] == [e[0] for e in expected],
+              str([i[0] for i in items]))
+        for want, got in zip(expected, items):
+            check(f"dialog 126 control {want[0] if want[0] != NO_ID else -1} {want[2]!r}", got == want,
+                  f"{got} instead of {want}")
 
     bitmap = resource(pe, 2, 132)
     check("has bitmap 132", bitmap is not None)

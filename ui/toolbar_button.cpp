@@ -42,4 +42,8 @@ void InstallToolbarButton() {
 
 HWND ToolbarButton() { return g_button; }
 
+void MoveToolbarButton(int offset) {
+    if (g_button) MoveWindow(g_button, kToolbarButtonBaseX + offset, kButtonY, kButtonSize, kButtonSize, TRUE);
+}
+
 }  // namespace zt

@@ -12,4 +12,7 @@ constexpr int kToolbarButtonBaseX = 686;
 void InstallToolbarButton();
 HWND ToolbarButton();
 
+// Puts the button at 686 + offset and repaints it; nothing when there is none.
+void MoveToolbarButton(int offset);
+
 }  // namespace zt

@@ -1,5 +1,6 @@
 #include "host_reset.h"
 
+#include "common_controls.h"
 #include "cpu_pane.h"
 #include "debuggee.h"
 #include "debugger_actions.h"
@@ -32,6 +33,7 @@ void ResetHost() {
     ResetDebuggerActions();
     ResetTablePaint();
     ResetSystemStubs();
+    ResetCommonControls();
 }
 
 }  // namespace sim

@@ -1,6 +1,7 @@
 #include "system_stubs.h"
 
 #include "allocation_failure.h"
+#include "common_controls.h"
 #include "import_patch.h"
 
 #include <commdlg.h>
@@ -141,6 +142,7 @@ void InstallSystemStubs(HMODULE plugin) {
     Patch(plugin, "user32.dll", "SetTimer", reinterpret_cast<const void*>(&StubSetTimer));
     Patch(plugin, "user32.dll", "KillTimer", reinterpret_cast<const void*>(&StubKillTimer));
     if (InstallAllocationStub(plugin)) g_patched.push_back("malloc");
+    if (InstallCommonControlsStub(plugin)) g_patched.push_back("InitCommonControlsEx");
 }
 
 const std::vector<std::string>& PatchedImports() { return g_patched; }
