@@ -47,8 +47,9 @@ protected:
         Action(kOriginPluginMenu, kExport);
         return path;
     }
-    std::vector<uint8_t> Exported(const std::string& name = "out.dat") {
-        return sim::ReadFileBytes(Export(name)).value_or(std::vector<uint8_t>{'?'});
+    std::vector<uint8_t> Exported(const std::string& name = "out.dat") { return FileBytes(Export(name)); }
+    static std::vector<uint8_t> FileBytes(const std::string& path) {
+        return sim::ReadFileBytes(path).value_or(std::vector<uint8_t>{'?'});
     }
 
     // Bookmarks made from the CPU pane, their messages forgotten.
@@ -129,7 +130,7 @@ TEST_F(ExchangeExportTest, FailedOpenWriteOrCloseIsReportedAsNothingExported) {
 
     EXPECT_EQ(std::vector<std::string>(4, kNothingExported), Flashes());
     EXPECT_EQ(kExported, (Export(), LastFlash()));
-    EXPECT_EQ(3u, sim::SplitExchangeFile(*sim::ReadFileBytes(folder_.Path("out.dat"))).size());
+    EXPECT_EQ(3u, sim::SplitExchangeFile(FileBytes(folder_.Path("out.dat"))).size());
 }
 
 }  // namespace

@@ -79,6 +79,13 @@ protected:
     void Import(const std::vector<std::vector<uint8_t>>& records) { ImportFile(sim::ExchangeFile(records)); }
 
     static void Forget() { sim::ResetLogWindow(); }
+    static std::string NameOf(uint32_t address) {
+        std::optional<sim::BookmarkFields> bookmark = Bookmark(address);
+        return bookmark ? bookmark->name : "(no bookmark)";
+    }
+    std::vector<sim::ExchangeFields> RecordsIn(const std::string& name) {
+        return sim::SplitExchangeFile(sim::ReadFileBytes(folder_.Path(name)).value_or(std::vector<uint8_t>{}));
+    }
 
     sim::TempFolder folder_;
 };
@@ -89,12 +96,12 @@ TEST_F(ExchangeImportTest, AddressesAreRelativeToTheShownBlockModulo2To32) {
     Import({sim::ExchangeBytes(0, 1, "", "zero", "", ""), sim::ExchangeBytes(0x000A0D1A, 1, "", "binary", "", ""),
             sim::ExchangeBytes(0xFFFFFFF0, 1, "", "below", "", "")});
     EXPECT_EQ((std::vector<uint32_t>{0x0FFFFFF0, 0x10000000, 0x100A0D1A}), BookmarkAddresses());
-    EXPECT_EQ("binary", Bookmark(0x100A0D1A)->name);
-    EXPECT_EQ("below", Bookmark(0x0FFFFFF0)->name);
+    EXPECT_EQ("binary", NameOf(0x100A0D1A));
+    EXPECT_EQ("below", NameOf(0x0FFFFFF0));
 
     ShowBlock(0xFFFFF000, 0x1000);
     Import({sim::ExchangeBytes(0x2000, 1, "", "wrapped", "", "")});
-    EXPECT_EQ("wrapped", Bookmark(0x1000)->name);
+    EXPECT_EQ("wrapped", NameOf(0x1000));
     EXPECT_EQ((std::vector<std::string>{kImported, kImported}), Flashes());
 }
 
@@ -137,7 +144,7 @@ TEST_F(ExchangeImportTest, ChangedModuleDisablesAndMarksTheBookmark) {
     // Exported again, the marker is no name.
     sim::ChooseFile(folder_.Path("again.dat"));
     Action(kOriginPluginMenu, kExport);
-    std::vector<sim::ExchangeFields> records = sim::SplitExchangeFile(*sim::ReadFileBytes(folder_.Path("again.dat")));
+    std::vector<sim::ExchangeFields> records = RecordsIn("again.dat");
     ASSERT_EQ(5u, records.size());
     EXPECT_EQ("n/a", records[1].bookmark.name);
     EXPECT_EQ("other", records[1].bookmark.module);
@@ -153,7 +160,7 @@ TEST_F(ExchangeImportTest, NamesBecomeLabelsOnlyWhenMappingIsExactlyOne) {
     // bookmark marked by the check keeps the label of its file name.
     EXPECT_EQ("00401000/54=c;00401000/49=alpha;00401001/54=;00401002/54=;00401003/54=;00401003/49=beta;",
               Describe(sim::NameInsertions()));
-    EXPECT_EQ(kMarker, Bookmark(kCode + 3)->name);
+    EXPECT_EQ(kMarker, NameOf(kCode + 3));
 
     StoreSetting("map_bookmark_name_to_label", 2);
     Import({sim::ExchangeBytes(4, 1, "target", "gamma", "", "")});
@@ -192,7 +199,7 @@ TEST_F(ExchangeImportTest, FileSizeIsReadWithItsErrorAndHighPart) {
     EXPECT_EQ((std::vector<uint32_t>{kCode, kCode + 3}), BookmarkAddresses());
     sim::ReportFileSize(0, 2, NO_ERROR);
     Import({sim::ExchangeBytes(5, 1, "target", "three", "", "")});
-    EXPECT_EQ("three", Bookmark(kCode + 5)->name);
+    EXPECT_EQ("three", NameOf(kCode + 5));
     EXPECT_EQ((std::vector<std::string>{kImported, kImported}), Flashes());
 }
 
