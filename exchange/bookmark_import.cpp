@@ -66,6 +66,25 @@ bool ApplyRecord(const ExchangeRecord& record, uint32_t address) {
     return true;
 }
 
+// Applies up to count records, one at a time in file order: the file's size
+// says nothing about the memory the plug-in can spare. The number read.
+uint64_t ApplyRecords(std::FILE* file, uint64_t count, const HostCpuPane& pane) {
+    ExchangeRecord record;
+    uint64_t read = 0;
+    bool applied = false;
+    uint32_t last = 0;
+    for (; read < count && std::fread(&record, sizeof record, 1, file) == 1; ++read) {
+        const uint32_t address = record.bookmark.address + pane.blockBase;
+        if (ApplyRecord(record, address)) {
+            applied = true;
+            last = address;
+        }
+    }
+    // Each bookmark's caption was made before its fields were filled in.
+    if (applied) PublishStatus(ActivePosition(last));
+    return read;
+}
+
 }  // namespace
 
 void ImportBookmarks() {
@@ -81,33 +100,18 @@ void ImportBookmarks() {
         HostFlash("[ERROR]: Nothing imported!");
         return;
     }
-    // One record at a time: the file's size says nothing about the memory
-    // the plug-in can spare.
-    const uint64_t count = size / sizeof(ExchangeRecord);
-    ExchangeRecord record;
-    int imported = 0;
-    bool applied = false;
-    uint32_t last = 0;
-    for (uint64_t i = 0; i < count && std::fread(&record, sizeof record, 1, file) == 1; ++i, ++imported) {
-        const uint32_t address = record.bookmark.address + pane->blockBase;
-        if (ApplyRecord(record, address)) {
-            applied = true;
-            last = address;
-        }
-    }
+    const uint64_t read = ApplyRecords(file, size / sizeof(ExchangeRecord), *pane);
     // A file that got shorter since it was measured simply ends; an error
     // stops the import where it happened, keeping what came before.
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
 
-    // Each bookmark's caption was made before its fields were filled in.
-    if (applied) PublishStatus(ActivePosition(last));
     if (!failed)
         HostFlash("Zentrilo: Bookmarks imported successfully!");
-    else if (imported == 0)
+    else if (read == 0)
         HostFlash("[ERROR]: Nothing imported!");
     else
-        HostFlash("[ERROR]: Import stopped by a read error after %d records!", imported);
+        HostFlash("[ERROR]: Import stopped by a read error after %u records!", unsigned(read));
 }
 
 }  // namespace zt

@@ -58,8 +58,8 @@ TEST_F(FileChooserTest, ProposedNameIsTheProgramFileWithoutFolderAndExtension) {
     EXPECT_EQ("app.x", ProposedName("/unix/style/app.x.y"));
     EXPECT_EQ("", ProposedName(""));
     EXPECT_EQ("", ProposedName("C:\\dir\\"));
-    EXPECT_EQ(std::string(255, 'n'), ProposedName("C:\\" + std::string(255, 'n') + ".exe"));
-    EXPECT_EQ("", ProposedName("C:\\" + std::string(256, 'n') + ".exe"));
+    EXPECT_EQ(std::string(255, 'n'), ProposedName("C:\\" + std::string(255, 'n')));
+    EXPECT_EQ("", ProposedName("C:\\" + std::string(256, 'n')));
 
     sim::FailValue(kHostValueExePath);
     EXPECT_EQ("", ProposedName("ignored.exe"));
