@@ -1,6 +1,7 @@
 // Import... turns each record of an exchange file into a bookmark at its
 // relative address plus the base of the block the CPU pane shows, with the
 // file's fields, comment and label, and warns when the module changed.
+#include "host/allocation_failure.h"
 #include "host/exchange_bytes.h"
 #include "host/file_failure.h"
 #include "host/plugin_fixture.h"
@@ -238,6 +239,15 @@ TEST_F(ExchangeImportTest, ReadErrorStopsTheImportAndSaysSo) {
     ImportFile(file);
     EXPECT_EQ((std::vector<uint32_t>{kCode, kCode + 3}), BookmarkAddresses());
     EXPECT_EQ("[ERROR]: Import stopped by a read error after 2 records!", LastFlash());
+}
+
+TEST_F(ExchangeImportTest, RecordWhoseBookmarkCannotBeMadeIsSkipped) {
+    sim::FailNextAllocation();
+    Import({sim::ExchangeBytes(0, 1, "target", "lost", "", "lost comment"),
+            sim::ExchangeBytes(3, 1, "target", "kept", "", "kept comment")});
+    EXPECT_EQ((std::vector<uint32_t>{kCode + 3}), BookmarkAddresses());
+    EXPECT_EQ("00401003/54=kept comment;", Describe(sim::NameInsertions()));
+    EXPECT_EQ(kImported, LastFlash());
 }
 
 TEST_F(ExchangeImportTest, ExportedBookmarksComeBackInAnotherRunAtAnotherBase) {
