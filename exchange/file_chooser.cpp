@@ -30,17 +30,19 @@ void DefaultExchangeFileName(char (&name)[kFilePathSize]) {
     name[0] = '\0';
     const char* path = reinterpret_cast<const char*>(HostGetValue(kHostValueExePath));
     if (!path) return;
+    // The host keeps the path in a buffer of kFilePathSize characters.
+    const char* const stop = path + strnlen(path, kFilePathSize);
     const char* start = path;
-    const char* end = nullptr;  // the last dot of the file name, if any
-    for (const char* p = path; *p; ++p) {
+    const char* end = stop;  // the last dot of the file name, or its end
+    for (const char* p = path; p < stop; ++p) {
         if (IsPathSeparator(*p)) {
             start = p + 1;
-            end = nullptr;
+            end = stop;
         } else if (*p == '.') {
             end = p;
         }
     }
-    size_t length = end ? static_cast<size_t>(end - start) : std::strlen(start);
+    const size_t length = static_cast<size_t>(end - start);
     if (length > kLongestProposedName) return;
     std::memcpy(name, start, length);
     name[length] = '\0';

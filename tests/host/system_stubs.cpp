@@ -2,6 +2,7 @@
 
 #include "allocation_failure.h"
 #include "common_controls.h"
+#include "file_failure.h"
 #include "import_patch.h"
 
 #include <commdlg.h>
@@ -77,6 +78,7 @@ BOOL AnswerFileDialog(bool save, OPENFILENAMEA* ofn) {
                         ofn->hwndOwner,
                         ofn->hInstance,
                         FilterText(ofn->lpstrFilter),
+                        ofn->nFilterIndex,
                         Text(ofn->lpstrTitle),
                         Text(ofn->lpstrDefExt),
                         ofn->lpstrFile ? std::string(ofn->lpstrFile, strnlen(ofn->lpstrFile, ofn->nMaxFile)) : "",
@@ -143,6 +145,7 @@ void InstallSystemStubs(HMODULE plugin) {
     Patch(plugin, "user32.dll", "KillTimer", reinterpret_cast<const void*>(&StubKillTimer));
     if (InstallAllocationStub(plugin)) g_patched.push_back("malloc");
     if (InstallCommonControlsStub(plugin)) g_patched.push_back("InitCommonControlsEx");
+    for (const std::string& name : InstallFileStubs(plugin)) g_patched.push_back(name);
 }
 
 const std::vector<std::string>& PatchedImports() { return g_patched; }
@@ -176,6 +179,7 @@ void HoldKeys(bool shift, bool ctrl) {
 void ResetSystemStubs() {
     KillLiveTimers();
     ResetAllocationStub();
+    ResetFileStubs();
     g_patched.clear();
     g_beeps.clear();
     g_shell.clear();

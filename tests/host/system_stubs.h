@@ -1,9 +1,9 @@
 // Win32 calls of the plug-in that the host answers itself, by rewriting the
 // plug-in's import table after it is loaded: beeps, shell and help launches,
 // message boxes and the common file dialogs are recorded (and answered from
-// a script); timers are recorded and passed on to the system, malloc can be
-// made to fail (allocation_failure.h) and the common controls' initialisation
-// is recorded (common_controls.h).
+// a script); timers are recorded and passed on to the system, malloc and
+// the file calls can be made to fail (allocation_failure.h, file_failure.h)
+// and the common controls' initialisation is recorded (common_controls.h).
 //
 //   sim::InstallSystemStubs(plugin)   rewrites the imports; sim::PatchedImports() lists the names
 //   sim::Beeps()                      MessageBeep types, in order
@@ -59,6 +59,7 @@ struct FileDialogCall {
     HWND owner;
     HINSTANCE instance;
     std::string filter;
+    DWORD filterIndex;
     std::string title;
     std::string defaultExtension;
     std::string initialFile;

@@ -1,0 +1,66 @@
+// Export: one record per bookmark, in address order, each address made
+// relative to the block the CPU pane shows.
+#include <cstdio>
+
+#include "core/bookmark_list.h"
+#include "core/store.h"
+#include "core/text.h"
+#include "exchange/exchange_file.h"
+#include "exchange/exchange_record.h"
+#include "exchange/file_chooser.h"
+#include "exchange/shown_block.h"
+#include "host/host.h"
+
+namespace zt {
+
+namespace {
+
+ExchangeRecord RecordFor(const BookmarkRecord& bookmark, uint32_t base) {
+    ExchangeRecord record = NewExchangeRecord();
+    record.bookmark.address = bookmark.address - base;
+    if (!IsPlaceholderName(bookmark.name)) CopyText(record.bookmark.name, bookmark.name, sizeof bookmark.name);
+    CopyText(record.bookmark.originalDisassembly, bookmark.originalDisassembly,
+             sizeof bookmark.originalDisassembly);
+    CopyText(record.bookmark.module, bookmark.module, sizeof bookmark.module);
+    record.bookmark.active = bookmark.active;
+
+    char comment[kCommentFieldSize] = {};
+    if (HostFindName(bookmark.address, kHostNameComment, comment) != 0)
+        CopyText(record.comment, comment, sizeof comment);
+    return record;
+}
+
+// Writes every bookmark that has its record; false as soon as a write fails.
+bool WriteBookmarks(std::FILE* file, const HostCpuPane& pane) {
+    for (const BookmarkNode* node = g_bookmarks.head(); node; node = node->next) {
+        const BookmarkRecord* bookmark = FindRecord(node->address);
+        if (!bookmark) continue;
+        const ExchangeRecord record = RecordFor(*bookmark, pane.blockBase);
+        if (std::fwrite(&record, sizeof record, 1, file) != 1) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void ExportBookmarks() {
+    const HostCpuPane* pane = PaneShowingMemory();
+    if (!pane) return;
+    char path[kFilePathSize];
+    if (!ChooseFile(kExchangeFiles, path, kSaveDialog)) return;
+
+    std::FILE* file = std::fopen(path, "wb");
+    if (!file) {
+        HostFlash("[ERROR]: Nothing exported!");
+        return;
+    }
+    const bool written = WriteBookmarks(file, *pane);
+    // Closing flushes what is still buffered, so it can fail like a write.
+    const bool closed = std::fclose(file) == 0;
+    if (written && closed)
+        HostFlash("Zentrilo: Bookmarks exported successfully!");
+    else
+        HostFlash("[ERROR]: Nothing exported!");
+}
+
+}  // namespace zt

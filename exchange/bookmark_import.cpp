@@ -1,0 +1,117 @@
+// Import: each record of the file, in file order, becomes a bookmark at its
+// relative address plus the base of the block the CPU pane shows now.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/settings.h"
+#include "core/store.h"
+#include "core/text.h"
+#include "exchange/exchange_file.h"
+#include "exchange/exchange_record.h"
+#include "exchange/file_chooser.h"
+#include "exchange/shown_block.h"
+#include "host/host.h"
+
+namespace zt {
+
+namespace {
+
+// The file's size; false when it cannot be opened or measured.
+bool MeasureFile(const char* path, uint64_t& size) {
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    const DWORD low = GetFileSize(file, &high);
+    // INVALID_FILE_SIZE is also the low half of a valid size; the error says which.
+    const bool measured = low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+    CloseHandle(file);
+    size = uint64_t(high) << 32 | low;
+    return measured;
+}
+
+// The bookmark's module no longer matches the module at its address: it is
+// disabled and its name warns about it.
+void MarkIfModuleChanged(uint32_t address, BookmarkRecord& bookmark) {
+    const HostModule* module = HostFindModule(address);
+    if (!module) return;
+    char now[kModuleFieldSize];
+    CopyText(now, module->shortName, kHostModuleNameLength);
+    if (lstrcmpiA(now, bookmark.module) == 0) return;
+    bookmark.active = 0;
+    CopyText(bookmark.name, kModuleChangedMarker);
+}
+
+// Makes or keeps the bookmark and gives it the file's fields, comment and
+// label. False when the bookmark has no record to fill.
+bool ApplyRecord(const ExchangeRecord& record, uint32_t address) {
+    SetBookmark(address, false, false, true);
+    BookmarkRecord* bookmark = FindRecord(address);
+    if (!bookmark) return false;
+    const BookmarkRecord& stored = record.bookmark;
+    CopyText(bookmark->name, stored.name, sizeof stored.name);
+    CopyText(bookmark->originalDisassembly, stored.originalDisassembly, sizeof stored.originalDisassembly);
+    CopyText(bookmark->module, stored.module, sizeof stored.module);
+    bookmark->active = stored.active;
+
+    char comment[kCommentFieldSize];
+    CopyText(comment, record.comment, sizeof record.comment);
+    HostInsertName(address, kHostNameComment, comment);
+    if (IsLabelMappingOn() && !IsPlaceholderName(bookmark->name))
+        HostInsertName(address, kHostNameLabel, bookmark->name);
+    MarkIfModuleChanged(address, *bookmark);
+    return true;
+}
+
+// Applies up to count records, one at a time in file order: the file's size
+// says nothing about the memory the plug-in can spare. The number read.
+uint64_t ApplyRecords(std::FILE* file, uint64_t count, const HostCpuPane& pane) {
+    ExchangeRecord record;
+    uint64_t read = 0;
+    bool applied = false;
+    uint32_t last = 0;
+    for (; read < count && std::fread(&record, sizeof record, 1, file) == 1; ++read) {
+        const uint32_t address = record.bookmark.address + pane.blockBase;
+        if (ApplyRecord(record, address)) {
+            applied = true;
+            last = address;
+        }
+    }
+    // Each bookmark's caption was made before its fields were filled in.
+    if (applied) PublishStatus(ActivePosition(last));
+    return read;
+}
+
+}  // namespace
+
+void ImportBookmarks() {
+    const HostCpuPane* pane = PaneShowingMemory();
+    if (!pane) return;
+    char path[kFilePathSize];
+    if (!ChooseFile(kExchangeFiles, path, kOpenDialog)) return;
+    uint64_t size;
+    if (!MeasureFile(path, size) || size == 0) return;
+
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        HostFlash("[ERROR]: Nothing imported!");
+        return;
+    }
+    const uint64_t read = ApplyRecords(file, size / sizeof(ExchangeRecord), *pane);
+    // A file that got shorter since it was measured simply ends; an error
+    // stops the import where it happened, keeping what came before.
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+
+    if (!failed)
+        HostFlash("Zentrilo: Bookmarks imported successfully!");
+    else if (read == 0)
+        HostFlash("[ERROR]: Nothing imported!");
+    else
+        HostFlash("[ERROR]: Import stopped by a read error after %u records!", unsigned(read));
+}
+
+}  // namespace zt

@@ -1,0 +1,136 @@
+// Export... writes every bookmark to an exchange file, its address relative
+// to the block the CPU pane shows, and says whether that worked.
+#include "host/exchange_bytes.h"
+#include "host/file_failure.h"
+#include "host/plugin_fixture.h"
+#include "host/temp_folder.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int kImport = 2, kExport = 3;
+// PUSH EBP at kCode, XOR EAX,EAX at kCode + 3, in the module "target".
+constexpr uint32_t kCode = 0x401000;
+const char kExported[] = "Zentrilo: Bookmarks exported successfully!";
+const char kNothingExported[] = "[ERROR]: Nothing exported!";
+
+// Bytes given literally: a zero-filled file with these pieces in place.
+struct Piece {
+    size_t at;
+    std::string bytes;
+};
+template <size_t N>
+Piece At(size_t at, const char (&bytes)[N]) {
+    return {at, std::string(bytes, N - 1)};
+}
+std::vector<uint8_t> Golden(size_t size, const std::vector<Piece>& pieces) {
+    std::vector<uint8_t> bytes(size, 0);
+    for (const Piece& piece : pieces) std::memcpy(&bytes[piece.at], piece.bytes.data(), piece.bytes.size());
+    return bytes;
+}
+
+class ExchangeExportTest : public PluginTest {
+protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        if (HasFatalFailure()) return;
+        AddModule(0x400000, 0x10000, "target");
+        AddBlock(kCode, {0x55, 0x8B, 0xEC, 0x33, 0xC0, 0xC3, 0x90, 0x90});
+        ShowBlock(kCode, 0x1000);
+        ASSERT_EQ(0, Start());
+    }
+
+    std::string Export(const std::string& name = "out.dat") {
+        std::string path = folder_.Path(name);
+        sim::ChooseFile(path);
+        Action(kOriginPluginMenu, kExport);
+        return path;
+    }
+    std::vector<uint8_t> Exported(const std::string& name = "out.dat") { return FileBytes(Export(name)); }
+    static std::vector<uint8_t> FileBytes(const std::string& path) {
+        return sim::ReadFileBytes(path).value_or(std::vector<uint8_t>{'?'});
+    }
+
+    // Bookmarks made from the CPU pane, their messages forgotten.
+    void Add(std::initializer_list<uint32_t> addresses) {
+        for (uint32_t address : addresses) dll.zt_Toggle(address);
+        sim::ResetLogWindow();
+    }
+
+    // What the list window's commands do to a record: changed in place, the
+    // rest of the field left as it was.
+    static uint8_t* Record(uint32_t address) { return static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, address)); }
+    static void Rename(uint32_t address, const char* name) { std::strcpy(reinterpret_cast<char*>(Record(address) + 26), name); }
+    static void Deactivate(uint32_t address) { Record(address)[16] = 0; }
+
+    sim::TempFolder folder_;
+};
+
+TEST_F(ExchangeExportTest, WritesEachBookmarkAsARecordWithItsComment) {
+    Add({kCode + 3, kCode});
+    Rename(kCode, "a long name that is replaced");
+    Rename(kCode, "entry");
+    Deactivate(kCode + 3);
+    sim::SetName(kCode, kHostNameComment, "where it starts, a long comment");
+    sim::SetName(kCode + 3, kHostNameComment, "x");
+
+    EXPECT_EQ(Golden(2 * 602, {At(0, "\0\0\0\0" "\x01\0\0\0" "\0\0\0\0" "\x0A\x44\x4D\x4C" "\x01" "target"),
+                               At(26, "entry"),
+                               At(90, "PUSH EBP"),
+                               At(346, "where it starts, a long comment"),
+                               At(602, "\x03\0\0\0" "\x01\0\0\0" "\0\0\0\0" "\x0A\x44\x4D\x4C" "\0" "target"),
+                               At(602 + 26, "n/a"),
+                               At(602 + 90, "XOR EAX,EAX"),
+                               At(602 + 346, "x")}),
+              Exported());
+    EXPECT_EQ((std::vector<std::string>{kExported}), Flashes());
+    EXPECT_EQ(kCode, sim::NameLookups().front().address);
+    EXPECT_EQ(kHostNameComment, sim::NameLookups().front().type);
+}
+
+TEST_F(ExchangeExportTest, PlaceholdersAreWrittenAsUnnamedAndLowerAddressesWrapAround) {
+    Add({0x400FF0, kCode, kCode + 3, kCode + 5});
+    Rename(kCode, "Auto Warning: Module name Changed!");
+    HostDeleteSorted(&Table()->sorted, kCode + 5);   // listed, but its record is gone
+
+    std::vector<sim::ExchangeFields> records = sim::SplitExchangeFile(Exported());
+    ASSERT_EQ(3u, records.size());
+    EXPECT_EQ(0xFFFFFFF0u, records[0].bookmark.address);
+    EXPECT_EQ("", records[0].bookmark.original);
+    EXPECT_EQ(0u, records[1].bookmark.address);
+    EXPECT_EQ("n/a", records[1].bookmark.name);
+    EXPECT_EQ(3u, records[2].bookmark.address);
+    EXPECT_EQ("n/a", records[2].bookmark.name);
+    EXPECT_EQ(kExported, LastFlash());
+}
+
+TEST_F(ExchangeExportTest, EmptyExportTruncatesTheFileAndImportsNothing) {
+    ASSERT_TRUE(sim::WriteFileBytes(folder_.Path("out.dat"), std::vector<uint8_t>(1000, 0x41)));
+    EXPECT_EQ(std::vector<uint8_t>{}, Exported());
+    EXPECT_EQ((std::vector<std::string>{kExported}), Flashes());
+
+    sim::ChooseFile(folder_.Path("out.dat"));
+    Action(kOriginPluginMenu, kImport);
+    EXPECT_TRUE(BookmarkAddresses().empty());
+    EXPECT_EQ((std::vector<std::string>{kExported}), Flashes());
+}
+
+TEST_F(ExchangeExportTest, FailedOpenWriteOrCloseIsReportedAsNothingExported) {
+    Add({kCode, kCode + 3, kCode + 5});
+
+    Export("missing folder\\out.dat");
+    sim::FailFileWrite(2);
+    Export();
+    sim::FailFileWrite(1);
+    Export();
+    // The writes only fill the buffer; closing is when they reach the disk.
+    sim::FailFileClose();
+    Export();
+
+    EXPECT_EQ(std::vector<std::string>(4, kNothingExported), Flashes());
+    EXPECT_EQ(kExported, (Export(), LastFlash()));
+    EXPECT_EQ(3u, sim::SplitExchangeFile(FileBytes(folder_.Path("out.dat"))).size());
+}
+
+}  // namespace
