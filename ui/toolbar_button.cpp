@@ -42,4 +42,12 @@ void InstallToolbarButton() {
 
 HWND ToolbarButton() { return g_button; }
 
+void RemoveMainWindowSubclass() {
+    const LONG ours = static_cast<LONG>(reinterpret_cast<LONG_PTR>(MainWindowSubclassProc));
+    if (!g_mainWindowPreviousProc || !IsWindow(g_mainWindow) || GetWindowLongA(g_mainWindow, GWL_WNDPROC) != ours)
+        return;
+    SetWindowLongA(g_mainWindow, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(g_mainWindowPreviousProc)));
+    g_mainWindowPreviousProc = nullptr;
+}
+
 }  // namespace zt

@@ -11,5 +11,8 @@ constexpr int kToolbarButtonBaseX = 686;
 // leaves its piece out.
 void InstallToolbarButton();
 HWND ToolbarButton();
+// Gives the main window its own procedure back, when it still runs ours, so
+// that nothing reaches this library once it is gone.
+void RemoveMainWindowSubclass();
 
 }  // namespace zt
