@@ -263,6 +263,7 @@ TEST_F(ListCommandsTest, OpcodeHelpOpensHelpFileAtFirstWordOfOriginalInstruction
         {"   ", ""},
         {"VPBROADCASTMW2DX_ANDMORE XMM0", "VPBROADCASTMW2D"},
         {std::string(256, 'Q'), std::string(15, 'Q')},
+        {std::string(256, ' '), ""},
     };
     for (const auto& [original, keyword] : cases) {
         SetOriginal(kA, original);
