@@ -1,5 +1,5 @@
 // The list window's commands on the selected bookmark: follow, switch,
-// delete, rename, comment, web search and opcode help.
+// rename, comment, web search and opcode help (deleting is the store's).
 #include "list_window_fixture.h"
 
 #include <fstream>
@@ -100,16 +100,6 @@ TEST_F(ListCommandsTest, SpaceRepaintsRowAtOnceWhileCaptionKeepsItsCounts) {
     Press(VK_SPACE);
     EXPECT_EQ("Always", Cell(0, kActiveColumn));
     EXPECT_EQ(caption, PanelCaption());
-}
-
-TEST_F(ListCommandsTest, DeleteRemovesBookmarkAndSaysSo) {
-    Add({kA, kB});
-    Press(VK_DELETE);
-    EXPECT_EQ((std::vector<uint32_t>{kB}), BookmarkAddresses());
-    EXPECT_TRUE(LogHas("Zentrilo: Bookmark deleted from line 00401001"));
-    EXPECT_EQ("Zentrilo: Bookmark deleted from line 00401001", LastFlash());
-    EXPECT_EQ("Bk. (-1/01/1)", PanelCaption());
-    EXPECT_TRUE(sim::RepaintPending(ListWindow()));
 }
 
 TEST_F(ListCommandsTest, NamePromptIsCentredAndEmptyAndLongNamesAreCut) {
