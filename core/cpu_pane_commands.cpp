@@ -12,6 +12,7 @@
 #include "core/text.h"
 #include "host/host.h"
 #include "ui/list_window.h"
+#include "ui/text_prompt.h"
 
 namespace zt {
 
@@ -26,13 +27,9 @@ uint32_t SelectedAddress(const void* item) {
 
 void AskForName(uint32_t address) {
     char prompt[48];
-    char entry[256];
+    char entry[kTextEntrySize];
     std::snprintf(prompt, sizeof prompt, "Enter bookmark name at address %08X", address);
-    entry[0] = '\0';
-    int x = GetSystemMetrics(SM_CXSCREEN) / 2;
-    int y = GetSystemMetrics(SM_CYSCREEN) / 2;
-    if (HostGetTextAt(prompt, entry, 0, 255, 0, x, y) == -1) return;
-    entry[sizeof entry - 1] = '\0';
+    if (!AskText(prompt, entry)) return;
     CutWithEllipsis(entry, kNameKeep);
 
     BookmarkRecord* record = FindRecord(address);

@@ -58,6 +58,7 @@ int ClosePlugin() {
 
 void DestroyPlugin() {
     StopCpuPaneWatcher();
+    RemoveMainWindowSubclass();
     HostUnregisterClass(g_listWindowClass);
     HostDestroySorted(BookmarkSorted());
 }

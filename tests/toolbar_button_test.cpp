@@ -47,6 +47,13 @@ TEST_F(ToolbarButtonTest, ShiftedButtonOpensListWindowOnClick) {
     ASSERT_EQ(1u, sim::QuickTableCalls().size());
     EXPECT_EQ("Tessivor", sim::QuickTableCalls()[0].title);
     EXPECT_NE(nullptr, ListWindow());
+
+    // A second click brings the same window forward.
+    HWND list = ListWindow();
+    SendMessageA(mainWindow_, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), LPARAM(button));
+    ASSERT_EQ(2u, sim::QuickTableCalls().size());
+    EXPECT_FALSE(sim::QuickTableCalls()[1].created);
+    EXPECT_EQ(list, ListWindow());
 }
 
 TEST_F(ToolbarButtonTest, StoredShiftIsUsedWithoutRangeCheck) {
@@ -55,6 +62,30 @@ TEST_F(ToolbarButtonTest, StoredShiftIsUsedWithoutRangeCheck) {
     ASSERT_EQ(0, Start());
     ASSERT_NE(nullptr, FindButton(mainWindow_));
     EXPECT_EQ(681, ClientTopLeft(FindButton(mainWindow_)).x);
+}
+
+TEST_F(ToolbarButtonTest, AfterDestroyNeitherMainWindowNorCpuPaneRunsPluginCode) {
+    StoreSetting("add_bookmarks_toolbar_button", 1);
+    LONG_PTR hostProcedure = GetWindowLongPtrA(mainWindow_, GWLP_WNDPROC);
+    LONG_PTR paneProcedure = GetWindowLongPtrA(sim::PaneWindow(), GWLP_WNDPROC);
+    ASSERT_EQ(0, Start());
+    // The watcher's first tick, without waiting for it.
+    ASSERT_EQ(1u, sim::LiveTimers().size());
+    sim::LiveTimers()[0].procedure(nullptr, WM_TIMER, sim::LiveTimers()[0].id, GetTickCount());
+    ASSERT_NE(hostProcedure, GetWindowLongPtrA(mainWindow_, GWLP_WNDPROC));
+    ASSERT_NE(paneProcedure, GetWindowLongPtrA(sim::PaneWindow(), GWLP_WNDPROC));
+
+    ShutdownKeepingMainWindow();
+    EXPECT_EQ(hostProcedure, GetWindowLongPtrA(mainWindow_, GWLP_WNDPROC));
+    EXPECT_EQ(paneProcedure, GetWindowLongPtrA(sim::PaneWindow(), GWLP_WNDPROC));
+
+    // The host closes the plug-in's own windows; then the library goes.
+    DestroyWindow(FindPanel());
+    Unload();
+    EXPECT_EQ(42, SendMessageA(mainWindow_, sim::kHostEchoMessage, 0, 41));
+    SendMessageA(mainWindow_, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), LPARAM(FindButton(mainWindow_)));
+    SelectInPane(0x401000);
+    EXPECT_EQ(sim::kPaneSelectionChanged, sim::PaneMessages().back().message);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include "core/store.h"
 #include "host/host.h"
 #include "ui/list_cells.h"
+#include "ui/list_keys.h"
+#include "ui/list_popup_menu.h"
 
 namespace zt {
 
@@ -82,9 +84,12 @@ LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
-    case WM_KEYDOWN:
         return TableThenDefault(window, message, wParam, lParam);
+    case WM_KEYDOWN:
+        HandleListKey(window, wParam, lParam);
+        return DefMDIChildProcA(window, message, wParam, lParam);
     case kTablePopupMenu:
+        ShowListPopupMenu(window);
         return 0;
     case 1126:
     case 1128:

@@ -46,4 +46,12 @@ void MoveToolbarButton(int offset) {
     if (g_button) MoveWindow(g_button, kToolbarButtonBaseX + offset, kButtonY, kButtonSize, kButtonSize, TRUE);
 }
 
+void RemoveMainWindowSubclass() {
+    const LONG ours = static_cast<LONG>(reinterpret_cast<LONG_PTR>(MainWindowSubclassProc));
+    if (!g_mainWindowPreviousProc || !IsWindow(g_mainWindow) || GetWindowLongA(g_mainWindow, GWL_WNDPROC) != ours)
+        return;
+    SetWindowLongA(g_mainWindow, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(g_mainWindowPreviousProc)));
+    g_mainWindowPreviousProc = nullptr;
+}
+
 }  // namespace zt

@@ -11,6 +11,9 @@ constexpr int kToolbarButtonBaseX = 686;
 // leaves its piece out.
 void InstallToolbarButton();
 HWND ToolbarButton();
+// Gives the main window its own procedure back, when it still runs ours, so
+// that nothing reaches this library once it is gone.
+void RemoveMainWindowSubclass();
 
 // Puts the button at 686 + offset and repaints it; nothing when there is none.
 void MoveToolbarButton(int offset);

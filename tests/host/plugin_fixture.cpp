@@ -78,6 +78,13 @@ void PluginTest::Shutdown() {
     dll.Plugindestroy();
 }
 
+void PluginTest::ShutdownKeepingMainWindow() {
+    if (!running_) return;
+    running_ = false;
+    dll.Pluginclose();
+    dll.Plugindestroy();
+}
+
 void PluginTest::Unload() {
     if (module_ == nullptr) return;
     Shutdown();

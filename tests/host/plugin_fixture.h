@@ -11,6 +11,7 @@
 //
 //   int  Start(int version = 110)        Plugindata, then Plugininit(version, main window)
 //   void Shutdown()                      the host's close sequence now (idempotent)
+//   void ShutdownKeepingMainWindow()     Pluginclose and Plugindestroy with the main window alive
 //   void Unload()                        Shutdown, then FreeLibrary (idempotent)
 //   dll.<export>(...)                    the plug-in's exports, e.g. dll.zt_Toggle(a)
 //   std::string PluginName()             what Plugindata wrote
@@ -94,6 +95,7 @@ protected:
 
     int Start(int version = 110);
     void Shutdown();
+    void ShutdownKeepingMainWindow();
     void Unload();
     std::string PluginName() const { return pluginName_; }
     HINSTANCE Instance() const { return module_; }

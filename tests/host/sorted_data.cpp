@@ -1,5 +1,6 @@
 #include "sorted_data.h"
 
+#include "guard_buffer.h"
 #include "violations.h"
 
 #include <algorithm>
@@ -14,7 +15,10 @@ constexpr uint32_t kMarker = 0x4D49535A;  // "ZSIM"
 struct Store {
     std::string name;
     int itemSize = 0;
-    std::vector<std::unique_ptr<uint8_t[]>> items;  // ascending by header address
+    // Ascending by header address. Each item ends at a no-access page and is
+    // released when deleted, so reading past an item or keeping one beyond its
+    // deletion faults at once.
+    std::vector<std::unique_ptr<GuardBuffer>> items;
 };
 
 std::vector<std::unique_ptr<Store>> g_stores;
@@ -60,7 +64,7 @@ void Record(SortedOp op, HostSorted* sorted, uint32_t address, uint32_t last, bo
 std::vector<const uint8_t*> SortedItems(const HostSorted* sorted) {
     std::vector<const uint8_t*> result;
     if (Store* store = StoreOf(sorted, "SortedItems")) {
-        for (const auto& item : store->items) result.push_back(item.get());
+        for (const auto& item : store->items) result.push_back(item->data());
     }
     return result;
 }
@@ -131,13 +135,13 @@ extern "C" void* __cdecl HostAddSorted(HostSorted* sorted, const void* item) {
         Record(SortedOp::Add, sorted, address, 0, false);
         return nullptr;
     }
-    auto copy = std::make_unique<uint8_t[]>(store->itemSize);
-    std::memcpy(copy.get(), item, store->itemSize);
+    auto copy = std::make_unique<GuardBuffer>(size_t(store->itemSize));
+    std::memcpy(copy->data(), item, store->itemSize);
     auto& items = store->items;
     auto at = std::find_if(items.begin(), items.end(),
-                           [&](const auto& existing) { return HeaderOf(existing.get()).address >= address; });
-    uint8_t* stored = copy.get();
-    if (at != items.end() && HeaderOf(at->get()).address == address) {
+                           [&](const auto& existing) { return HeaderOf(existing->data()).address >= address; });
+    uint8_t* stored = copy->data();
+    if (at != items.end() && HeaderOf((*at)->data()).address == address) {
         *at = std::move(copy);
     } else {
         items.insert(at, std::move(copy));
@@ -150,8 +154,8 @@ extern "C" void* __cdecl HostFindSorted(HostSorted* sorted, uint32_t address) {
     uint8_t* found = nullptr;
     if (Store* store = StoreOf(sorted, "HostFindSorted")) {
         for (auto& item : store->items) {
-            if (Covers(item.get(), address)) {
-                found = item.get();
+            if (Covers(item->data(), address)) {
+                found = item->data();
                 break;
             }
         }
@@ -165,7 +169,7 @@ extern "C" void __cdecl HostDeleteSorted(HostSorted* sorted, uint32_t address) {
     if (Store* store = StoreOf(sorted, "HostDeleteSorted")) {
         auto& items = store->items;
         items.erase(std::remove_if(items.begin(), items.end(),
-                                   [&](const auto& item) { return Covers(item.get(), address); }),
+                                   [&](const auto& item) { return Covers(item->data(), address); }),
                     items.end());
     }
 }
@@ -176,7 +180,7 @@ extern "C" void __cdecl HostDeleteSortedRange(HostSorted* sorted, uint32_t first
         auto& items = store->items;
         items.erase(std::remove_if(items.begin(), items.end(),
                                    [&](const auto& item) {
-                                       const HostItemHeader& h = HeaderOf(item.get());
+                                       const HostItemHeader& h = HeaderOf(item->data());
                                        uint64_t end = uint64_t(h.address) + std::max<uint32_t>(h.size, 1);
                                        return h.address <= last && end > first;
                                    }),
@@ -196,7 +200,7 @@ extern "C" void __cdecl HostDestroySorted(HostSorted* sorted) {
 extern "C" void* __cdecl HostSortedBySelection(HostSorted* sorted, int row) {
     uint8_t* found = nullptr;
     if (Store* store = StoreOf(sorted, "HostSortedBySelection")) {
-        if (row >= 0 && row < int(store->items.size())) found = store->items[row].get();
+        if (row >= 0 && row < int(store->items.size())) found = store->items[row]->data();
     }
     Record(SortedOp::BySelection, sorted, uint32_t(row), 0, found != nullptr);
     return found;

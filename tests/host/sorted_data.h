@@ -10,6 +10,10 @@
 //   sim::RefuseAddSorted(n)         the n-th HostAddSorted from now (1 = next) returns 0
 //   sim::IsLiveSorted(sorted)       created and not yet destroyed
 //
+// Every item ends at a no-access page and its memory is released when it is
+// deleted: a read past an item's end, or through a pointer kept after its
+// deletion, crashes the test.
+//
 // HostDeleteSortedRange(first, last) removes the items that overlap
 // [first, last] with last included, so (0, 0xFFFFFFFF) empties a table.
 #pragma once

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <map>
 
 namespace sim {
 namespace {
@@ -17,6 +18,8 @@ std::vector<QuickTableCall> g_quickTables;
 std::vector<TableFunctionCall> g_tableCalls;
 std::deque<int> g_popupChoices;
 std::vector<PopupShown> g_popups;
+std::deque<std::function<void()>> g_popupActions;
+std::map<UINT, int> g_answers;
 bool g_failRegister = false;
 int g_classCounter = 0;
 
@@ -64,6 +67,8 @@ int CountTableFunction(UINT message) {
 
 void ChoosePopupItem(int id) { g_popupChoices.push_back(id); }
 const std::vector<PopupShown>& PopupsShown() { return g_popups; }
+void WhilePopupShown(std::function<void()> action) { g_popupActions.push_back(std::move(action)); }
+void AnswerTableFunction(UINT message, int result) { g_answers[message] = result; }
 
 void ResetTableWindows() {
     for (const auto& r : g_registrations) {
@@ -75,6 +80,8 @@ void ResetTableWindows() {
     g_tableCalls.clear();
     g_popupChoices.clear();
     g_popups.clear();
+    g_popupActions.clear();
+    g_answers.clear();
     g_failRegister = false;
     g_classCounter = 0;
 }
@@ -145,6 +152,11 @@ extern "C" int __cdecl HostTableFunction(HostTable* table, HWND window, UINT mes
     if (message == kTablePopupMessage) {
         HMENU menu = reinterpret_cast<HMENU>(lParam);
         PopupShown shown{menu != nullptr, menu ? ReadMenu(menu) : std::vector<MenuEntry>{}, 0};
+        if (!g_popupActions.empty()) {
+            std::function<void()> action = std::move(g_popupActions.front());
+            g_popupActions.pop_front();
+            action();
+        }
         if (!g_popupChoices.empty()) {
             shown.chosen = g_popupChoices.front();
             g_popupChoices.pop_front();
@@ -152,5 +164,6 @@ extern "C" int __cdecl HostTableFunction(HostTable* table, HWND window, UINT mes
         g_popups.push_back(shown);
         return shown.chosen;
     }
-    return 0;
+    auto answer = g_answers.find(message);
+    return answer == g_answers.end() ? 0 : answer->second;
 }

@@ -12,6 +12,11 @@
 //   sim::ChoosePopupItem(id)          the next popup (message 1125) returns this id
 //                                     (default: nothing chosen, 0)
 //   sim::PopupsShown()                every popup: whether a menu came, and its entries
+//   sim::WhilePopupShown(action)      the next popup runs action while it is shown, before
+//                                     the choice comes back (the user's other doings meanwhile)
+//   sim::AnswerTableFunction(message, result)
+//                                     HostTableFunction answers this message with result from
+//                                     now on (default 0; the popup message answers its choice)
 //
 // HostTableFunction(WM_DESTROY) for the table's own window clears
 // table->window, as the real host does.
@@ -21,6 +26,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,6 +81,8 @@ const std::vector<TableFunctionCall>& TableFunctionCalls();
 int CountTableFunction(UINT message);
 void ChoosePopupItem(int id);
 const std::vector<PopupShown>& PopupsShown();
+void WhilePopupShown(std::function<void()> action);
+void AnswerTableFunction(UINT message, int result);
 
 // Unregisters classes the plug-in left registered; call once its windows are gone.
 void ResetTableWindows();

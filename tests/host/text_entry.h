@@ -4,8 +4,11 @@
 //   sim::ReplyText(text)     the next prompt is confirmed with this text
 //   sim::ReplyCancel()       the next prompt is cancelled (-1)
 //   sim::Prompts()           every prompt: title, initial text, letter, type, font, x, y
+//   sim::WhilePrompting(action)  the next prompt runs action while it is open, before it
+//                            is answered (the user's other doings meanwhile)
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,7 @@ struct Prompt {
 void ReplyText(const std::string& text);
 void ReplyCancel();
 const std::vector<Prompt>& Prompts();
+void WhilePrompting(std::function<void()> action);
 
 void ResetTextEntry();
 

@@ -1,0 +1,302 @@
+// The list window's commands on the selected bookmark: follow, switch,
+// rename, comment, web search and opcode help (deleting is the store's).
+#include "list_window_fixture.h"
+
+#include <fstream>
+
+namespace {
+
+using namespace listwindow;
+
+constexpr int kNameColumn = 0;
+constexpr int kActiveColumn = 3;
+constexpr int kCommentColumn = 6;
+
+class ListCommandsTest : public ListWindowTest {
+protected:
+    void SetUp() override {
+        ListWindowTest::SetUp();
+        StartWithList();
+    }
+
+    static std::string PanelCaption() { return Caption(FindPanel()); }
+    static std::string LastUrl() { return sim::ShellLaunches().empty() ? "" : sim::ShellLaunches().back().file; }
+
+    std::string Cell(int row, int column) {
+        sim::PaintNow(ListWindow());
+        return sim::Painted(row, column).text;
+    }
+
+    std::string RenameTo(const std::string& text) {
+        sim::ReplyText(text);
+        Press(kSemicolonKey, true);
+        return Bookmark(kA)->name;
+    }
+
+    std::string CommentWith(const std::string& text) {
+        sim::ReplyText(text);
+        Press(kSemicolonKey);
+        return sim::NameAt(kA, kHostNameComment);
+    }
+
+    std::string SearchFor(const std::string& original) {
+        SetOriginal(kA, original);
+        Press('G');
+        return LastUrl();
+    }
+
+    // A help file that exists, in the test's temporary folder.
+    std::string MakeHelpFile() {
+        char folder[MAX_PATH];
+        char path[MAX_PATH];
+        GetTempPathA(sizeof folder, folder);
+        GetTempFileNameA(folder, "zth", 0, path);
+        helpFile_ = path;
+        return helpFile_;
+    }
+
+    void TearDown() override {
+        if (!helpFile_.empty()) DeleteFileA(helpFile_.c_str());
+        ListWindowTest::TearDown();
+    }
+
+    static int HelpFileReads() {
+        int reads = 0;
+        for (const sim::SettingCall& call : sim::SettingsLog())
+            reads += call.op == sim::SettingOp::ReadText && call.key == "opcode_help_file";
+        return reads;
+    }
+
+    std::string helpFile_;
+};
+
+TEST_F(ListCommandsTest, FollowSelectsRowOfActiveBookmarkAndNoRowForDisabledOne) {
+    Add({kA, kB});
+    SetActive(kB, 0);
+
+    Select(kB);
+    Press(VK_RETURN);
+    EXPECT_EQ(kB, sim::SetCpuCalls().back().disasmAddress);
+    EXPECT_EQ(-2, Table()->sorted.selectedRow);
+    EXPECT_EQ("Bk. (-1/01/2)", PanelCaption());
+
+    Select(kA);
+    Press(VK_RETURN);
+    EXPECT_EQ(kA, sim::SetCpuCalls().back().disasmAddress);
+    EXPECT_EQ(0, Table()->sorted.selectedRow);
+    EXPECT_EQ("Bk. (1/01/2)", PanelCaption());
+}
+
+TEST_F(ListCommandsTest, SpaceRepaintsRowAtOnceWhileCaptionKeepsItsCounts) {
+    Add({kA, kB});
+    EXPECT_EQ("Always", Cell(0, kActiveColumn));
+    std::string caption = PanelCaption();
+
+    Press(VK_SPACE);
+    EXPECT_TRUE(sim::RepaintPending(ListWindow()));
+    EXPECT_EQ("Disabled", Cell(0, kActiveColumn));
+    EXPECT_EQ(caption, PanelCaption());
+
+    Press(VK_SPACE);
+    EXPECT_EQ("Always", Cell(0, kActiveColumn));
+    EXPECT_EQ(caption, PanelCaption());
+}
+
+TEST_F(ListCommandsTest, NamePromptIsCentredAndEmptyAndLongNamesAreCut) {
+    Add({kA});
+    const std::string name62(62, 'n');
+    EXPECT_EQ(name62, RenameTo(name62));
+    EXPECT_EQ(std::string(60, 'm') + "...", RenameTo(std::string(63, 'm')));
+    EXPECT_EQ(std::string(60, 'x') + "...", RenameTo(std::string(255, 'x')));
+
+    const sim::Prompt& prompt = sim::Prompts().back();
+    EXPECT_EQ("Edit bookmark name at address 00401001", prompt.title);
+    EXPECT_EQ("", prompt.initialText);
+    EXPECT_EQ(0, prompt.letter);
+    EXPECT_EQ(255, prompt.type);
+    EXPECT_EQ(0, prompt.fontIndex);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) / 2, prompt.x);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN) / 2, prompt.y);
+    EXPECT_TRUE(sim::NameInsertions().empty());
+    EXPECT_TRUE(sim::RepaintPending(ListWindow()));
+    EXPECT_EQ(std::string(60, 'x') + "...", Cell(0, kNameColumn));
+}
+
+TEST_F(ListCommandsTest, CancelledPromptsChangeNothing) {
+    Add({kA});
+    sim::ReplyCancel();
+    Press(kSemicolonKey, true);
+    sim::ReplyCancel();
+    Press(kSemicolonKey);
+    EXPECT_EQ("n/a", Bookmark(kA)->name);
+    EXPECT_TRUE(sim::NameInsertions().empty());
+    EXPECT_EQ(2u, sim::Prompts().size());
+}
+
+TEST_F(ListCommandsTest, AcceptedEmptyNameIsAlsoTheLabelWhenMappingIsExactlyOne) {
+    StoreSetting("map_bookmark_name_to_label", 1);
+    sim::SetName(kA, kHostNameLabel, "old_label");
+    Add({kA});
+
+    EXPECT_EQ("", RenameTo(""));
+    EXPECT_EQ("", Cell(0, kNameColumn));
+    ASSERT_EQ(1u, sim::NameInsertions().size());
+    EXPECT_EQ(kA, sim::NameInsertions()[0].address);
+    EXPECT_EQ(kHostNameLabel, sim::NameInsertions()[0].type);
+    EXPECT_EQ("", sim::NameAt(kA, kHostNameLabel));
+    EXPECT_EQ(1, sim::DisassemblyRefreshes());
+
+    RenameTo(std::string(70, 'L'));
+    EXPECT_EQ(std::string(60, 'L') + "...", sim::NameAt(kA, kHostNameLabel));
+    EXPECT_EQ(2, sim::DisassemblyRefreshes());
+}
+
+TEST_F(ListCommandsTest, MappingSettingOtherThanOneSetsNoLabel) {
+    StoreSetting("map_bookmark_name_to_label", 2);
+    Add({kA});
+    EXPECT_EQ("start", RenameTo("start"));
+    EXPECT_TRUE(sim::NameInsertions().empty());
+    EXPECT_EQ(0, sim::DisassemblyRefreshes());
+}
+
+TEST_F(ListCommandsTest, CommentsUpTo254CharactersAreKeptWholeLongerOnesCut) {
+    Add({kA});
+    const std::string comment254(254, 'c');
+    EXPECT_EQ(comment254, CommentWith(comment254));
+    EXPECT_EQ(std::string(252, 'd') + "...", CommentWith(std::string(255, 'd')));
+    EXPECT_EQ("Edit comment at address 00401001", sim::Prompts().back().title);
+    EXPECT_EQ("", sim::Prompts().back().initialText);
+    EXPECT_EQ(kHostNameComment, sim::NameInsertions().back().type);
+    EXPECT_EQ("n/a", Bookmark(kA)->name);
+
+    EXPECT_EQ("loop start", CommentWith("loop start"));
+    EXPECT_EQ("loop start", Cell(0, kCommentColumn));
+}
+
+TEST_F(ListCommandsTest, BookmarkDeletedWhilePromptIsOpenIsLeftAlone) {
+    StoreSetting("map_bookmark_name_to_label", 1);
+    Add({kA});
+    for (bool name : {true, false}) {
+        SCOPED_TRACE(name ? "name" : "comment");
+        Select(kA);
+        sim::WhilePrompting([this] { dll.zt_Toggle(kA); });
+        sim::ReplyText("too late");
+        Press(kSemicolonKey, name);
+
+        EXPECT_TRUE(BookmarkAddresses().empty());
+        EXPECT_TRUE(sim::NameInsertions().empty());
+        EXPECT_EQ(0, sim::DisassemblyRefreshes());
+        dll.zt_Toggle(kA);
+    }
+}
+
+TEST_F(ListCommandsTest, WebSearchAsksForExactPhraseWithOnlyUnsafeCharactersEscaped) {
+    Add({kA});
+    Press('G');
+    ASSERT_EQ(1u, sim::ShellLaunches().size());
+    const sim::ShellLaunch& launch = sim::ShellLaunches()[0];
+    EXPECT_EQ(nullptr, launch.owner);
+    EXPECT_EQ("open", launch.verb);
+    EXPECT_EQ("https://www.google.com/search?hl=en&q=%22MOV%20EBP,ESP%22&btnG=Google+Search", launch.file);
+    EXPECT_EQ("", launch.parameters);
+    EXPECT_EQ("", launch.directory);
+    EXPECT_EQ(SW_SHOWNORMAL, launch.show);
+
+    EXPECT_EQ("https://www.google.com/search?hl=en&q=%22MOV%20EAX,[EBX%2B4]%22&btnG=Google+Search",
+              SearchFor("MOV EAX,[EBX+4]"));
+    EXPECT_EQ("https://www.google.com/search?hl=en&q=%22%22%23%26%25%09%7F%E9%3B%22&btnG=Google+Search",
+              SearchFor("\"#&%\t\x7F\xE9;"));
+    EXPECT_EQ("https://www.google.com/search?hl=en&q=%22%22&btnG=Google+Search", SearchFor(""));
+}
+
+TEST_F(ListCommandsTest, WebSearchCarriesWholeFieldEvenWhenEveryCharacterIsEscaped) {
+    Add({kA});
+    std::string escaped;
+    for (int i = 0; i < 255; ++i) escaped += "%2B";
+    EXPECT_EQ("https://www.google.com/search?hl=en&q=%22" + escaped + "%22&btnG=Google+Search",
+              SearchFor(std::string(255, '+')));
+
+    // A field with no terminator (from a file) ends where the record ends.
+    EXPECT_EQ("https://www.google.com/search?hl=en&q=%22" + std::string(255, 'A') + "%22&btnG=Google+Search",
+              SearchFor(std::string(256, 'A')));
+}
+
+TEST_F(ListCommandsTest, OpcodeHelpWithoutUsableHelpFileAsksForOneAndChecksAgain) {
+    Add({kA});
+    for (std::string configured : {"", "C:\\no\\such\\opcodes.hlp"}) {
+        SCOPED_TRACE(configured);
+        StoreSetting("opcode_help_file", configured);
+        int reads = HelpFileReads();
+        Press(kSlashKey, true);
+        EXPECT_EQ(kNeedHelpFile, LastFlash());
+        EXPECT_EQ(reads + 2, HelpFileReads());
+        EXPECT_TRUE(sim::HelpCalls().empty());
+    }
+}
+
+TEST_F(ListCommandsTest, OpcodeHelpOpensHelpFileAtFirstWordOfOriginalInstruction) {
+    StoreSetting("opcode_help_file", MakeHelpFile());
+    Add({kA});
+    Press(kSlashKey, true);
+    ASSERT_EQ(1u, sim::HelpCalls().size());
+    const sim::HelpCall& call = sim::HelpCalls()[0];
+    EXPECT_EQ(mainWindow_, call.owner);
+    EXPECT_EQ(helpFile_, call.file);
+    EXPECT_EQ(UINT(HELP_KEY), call.command);
+    EXPECT_EQ("MOV", call.keyword);
+    EXPECT_EQ(1, HelpFileReads());
+    EXPECT_EQ(0, std::count(Flashes().begin(), Flashes().end(), kNeedHelpFile));
+
+    const std::pair<std::string, std::string> cases[] = {
+        {" \t  LEA ESI,[ESI]", "LEA"},
+        {"", ""},
+        {"   ", ""},
+        {"VPBROADCASTMW2DX_ANDMORE XMM0", "VPBROADCASTMW2D"},
+        {std::string(256, 'Q'), std::string(15, 'Q')},
+        {std::string(256, ' '), ""},
+    };
+    for (const auto& [original, keyword] : cases) {
+        SetOriginal(kA, original);
+        Press(kSlashKey, true);
+        EXPECT_EQ(keyword, sim::HelpCalls().back().keyword) << original;
+    }
+}
+
+// The Settings dialog opens when no help file is usable; a file picked there
+// with "..." is used even when the dialog is then cancelled.
+class OpcodeHelpDialogTest : public ListCommandsTest {
+protected:
+    void SetUp() override {
+        ListCommandsTest::SetUp();
+        if (!FindResourceA(Instance(), MAKEINTRESOURCEA(126), MAKEINTRESOURCEA(5)))
+            GTEST_SKIP() << "this build has no Settings dialog";
+        Add({kA});
+    }
+
+    void PickFileThenCancel(const std::string& path, std::function<void()> meanwhile = [] {}) {
+        sim::WhenDialogAppears("Settings", [path, meanwhile](HWND dialog) {
+            sim::ChooseFile(path);
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1023, BN_CLICKED), 0);
+            meanwhile();
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1014, BN_CLICKED), 0);
+        });
+    }
+};
+
+TEST_F(OpcodeHelpDialogTest, FileChosenInSettingsIsOpenedAtOnce) {
+    PickFileThenCancel(MakeHelpFile());
+    Press(kSlashKey, true);
+    EXPECT_EQ(kNeedHelpFile, Flashes().back());
+    ASSERT_EQ(1u, sim::HelpCalls().size());
+    EXPECT_EQ(helpFile_, sim::HelpCalls()[0].file);
+    EXPECT_EQ("MOV", sim::HelpCalls()[0].keyword);
+}
+
+TEST_F(OpcodeHelpDialogTest, BookmarkDeletedWhileSettingsAreOpenGetsNoHelp) {
+    PickFileThenCancel(MakeHelpFile(), [this] { dll.zt_Toggle(kA); });
+    Press(kSlashKey, true);
+    EXPECT_TRUE(BookmarkAddresses().empty());
+    EXPECT_TRUE(sim::HelpCalls().empty());
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#include "ui/list_commands.h"
+
+#include <cstdio>
+
+#include "core/navigation.h"
+#include "core/plugin_state.h"
+#include "core/settings.h"
+#include "core/store.h"
+#include "core/text.h"
+#include "host/host.h"
+#include "ui/list_window.h"
+#include "ui/opcode_help.h"
+#include "ui/text_prompt.h"
+#include "ui/web_search.h"
+
+namespace zt {
+
+namespace {
+
+constexpr size_t kNameKeep = 60;      // a longer name keeps 60 characters and "..."
+constexpr size_t kCommentKeep = 252;  // a longer comment keeps 252 characters and "..."
+
+void SwitchActive(BookmarkRecord& record) {
+    // The panel's caption keeps its counts until it is next published.
+    record.active = record.active ? 0 : 1;
+    RepaintListWindow();
+}
+
+}  // namespace
+
+const BookmarkRecord* SelectedBookmark() {
+    return static_cast<const BookmarkRecord*>(HostSortedBySelection(BookmarkSorted(), g_table.sorted.selectedRow));
+}
+
+void RunListCommand(ListCommand command, uint32_t address) {
+    BookmarkRecord* record = FindRecord(address);
+    if (!record) return;
+    switch (command) {
+    case ListCommand::Follow: GoToBookmark(address); break;
+    case ListCommand::Delete: SetBookmark(address, true, true, true); break;
+    case ListCommand::SwitchActive: SwitchActive(*record); break;
+    case ListCommand::EditName:
+        EditBookmarkName(address);
+        RepaintListWindow();
+        break;
+    case ListCommand::EditComment:
+        EditBookmarkComment(address);
+        RepaintListWindow();
+        break;
+    case ListCommand::SetBreakpoint: HostTempBreakpoint(address, kHostOneShotBreakpoint); break;
+    case ListCommand::SearchWeb: SearchWeb(*record); break;
+    case ListCommand::OpcodeHelp: ShowOpcodeHelp(address); break;
+    }
+}
+
+void EditBookmarkName(uint32_t address) {
+    char title[48];
+    char entry[kTextEntrySize];
+    std::snprintf(title, sizeof title, "Edit bookmark name at address %08X", address);
+    if (!AskText(title, entry)) return;
+    CutWithEllipsis(entry, kNameKeep);
+
+    BookmarkRecord* record = FindRecord(address);
+    if (!record) return;
+    CopyText(record->name, entry);
+    if (!IsLabelMappingOn()) return;
+    HostInsertName(address, kHostNameLabel, record->name);
+    HostRefreshDisassembly();
+}
+
+void EditBookmarkComment(uint32_t address) {
+    char title[48];
+    char entry[kTextEntrySize];
+    std::snprintf(title, sizeof title, "Edit comment at address %08X", address);
+    if (!AskText(title, entry)) return;
+    CutWithEllipsis(entry, kCommentKeep);
+    if (!FindRecord(address)) return;
+    HostInsertName(address, kHostNameComment, entry);
+}
+
+}  // namespace zt

@@ -1,0 +1,14 @@
+// The list window's own keys.
+#pragma once
+
+#include <windows.h>
+
+namespace zt {
+
+// A key of the list window's table runs its command on the selected
+// bookmark (nothing when no row is selected); any other key or combination
+// goes to the debugger's table handling. The caller passes the message on
+// to the default handling afterwards in every case.
+void HandleListKey(HWND window, WPARAM key, LPARAM lParam);
+
+}  // namespace zt

@@ -1,0 +1,12 @@
+// The list window's popup menu, which the debugger shows on a right click.
+#pragma once
+
+#include <windows.h>
+
+namespace zt {
+
+// Builds the menu for the selected bookmark (empty when no row is
+// selected), lets the debugger show it and runs the chosen command.
+void ShowListPopupMenu(HWND window);
+
+}  // namespace zt
