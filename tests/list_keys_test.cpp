@@ -31,6 +31,7 @@ TEST_F(ListKeysTest, EachKeyRunsItsCommandOnSelectedBookmarkOnly) {
     EXPECT_EQ("web", PressAndSee('G'));
     EXPECT_EQ("comment prompt", PressAndSee(kSemicolonKey));
     EXPECT_EQ("name prompt", PressAndSee(kSemicolonKey, kShift));
+    CancelSettingsWhenShown();
     EXPECT_EQ("help", PressAndSee(kSlashKey, kShift));
     EXPECT_EQ("delete", PressAndSee(VK_DELETE));
     EXPECT_EQ((std::vector<uint32_t>{kB}), BookmarkAddresses());

@@ -99,6 +99,7 @@ TEST_F(ListPopupMenuTest, EachEntryRunsItsCommand) {
     EXPECT_EQ(kA, sim::Breakpoints().back().address);
     EXPECT_EQ(0x800u, sim::Breakpoints().back().flags);
     EXPECT_EQ("web", ChooseAndSee(7));
+    CancelSettingsWhenShown();
     EXPECT_EQ("help", ChooseAndSee(8));
     EXPECT_EQ("", ChooseAndSee(0));
     EXPECT_EQ("", ChooseAndSee(9));

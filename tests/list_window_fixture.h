@@ -4,6 +4,7 @@
 // would have seen happen.
 #pragma once
 
+#include "host/dialog_controls.h"
 #include "host/plugin_fixture.h"
 
 #include <algorithm>
@@ -23,6 +24,7 @@ constexpr WPARAM kSemicolonKey = 0xBA;
 constexpr WPARAM kSlashKey = 0xBF;
 constexpr LPARAM kKeyData = 0x00140001;
 constexpr char kNeedHelpFile[] = "Zentrilo: You need to select opcodes help file!";
+constexpr int kSettingsCancel = 1014;
 
 // Offsets of the record's fields in the host's copy.
 constexpr size_t kActiveOffset = 16;
@@ -68,6 +70,12 @@ protected:
         HoldKeys(shift, ctrl);
         SendMessageA(ListWindow(), WM_KEYDOWN, key, kKeyData);
         HoldKeys(false, false);
+    }
+
+    // Opcode help without a usable help file opens the Settings dialog; the
+    // user closes it with Cancel.
+    static void CancelSettingsWhenShown() {
+        sim::WhenDialogAppears("Settings", [](HWND dialog) { sim::ClickControl(dialog, kSettingsCancel); });
     }
 
     LRESULT Popup(int choice) {
