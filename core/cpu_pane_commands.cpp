@@ -9,7 +9,6 @@
 #include "core/navigation.h"
 #include "core/settings.h"
 #include "core/store.h"
-#include "core/text.h"
 #include "host/host.h"
 #include "ui/list_window.h"
 #include "ui/text_prompt.h"
@@ -19,7 +18,6 @@ namespace zt {
 namespace {
 
 constexpr int kToggleAction = 0;
-constexpr size_t kNameKeep = 60;  // a longer name keeps 60 characters and "..."
 
 uint32_t SelectedAddress(const void* item) {
     return item ? static_cast<const HostCpuPane*>(item)->selected : 0;
@@ -30,12 +28,9 @@ void AskForName(uint32_t address) {
     char entry[kTextEntrySize];
     std::snprintf(prompt, sizeof prompt, "Enter bookmark name at address %08X", address);
     if (!AskText(prompt, entry)) return;
-    CutWithEllipsis(entry, kNameKeep);
-
-    BookmarkRecord* record = FindRecord(address);
+    const BookmarkRecord* record = NameBookmark(address, entry);
     if (!record) return;
-    CopyText(record->name, entry);
-    if (IsLabelMappingOn()) HostInsertName(record->address, kHostNameLabel, record->name);
+    if (IsLabelMappingOn()) HostInsertName(address, kHostNameLabel, record->name);
     RepaintListWindow();
 }
 

@@ -70,6 +70,15 @@ int SetBookmark(uint32_t address, bool toggle, bool flash, bool publish) {
     return result;
 }
 
+BookmarkRecord* NameBookmark(uint32_t address, char* typed) {
+    constexpr size_t kNameKeep = 60;  // and "...": 63 characters, the most the field holds
+    BookmarkRecord* record = FindRecord(address);
+    if (!record) return nullptr;
+    CutWithEllipsis(typed, kNameKeep);
+    CopyText(record->name, typed);
+    return record;
+}
+
 void PublishStatus(int position) {
     int total = 0;
     int active = 0;

@@ -23,6 +23,10 @@ bool SnapshotDisassembly(uint32_t address, char (&text)[kDisassemblyFieldSize]);
 
 int SetBookmark(uint32_t address, bool toggle, bool flash, bool publish);
 
+// Stores a name the user typed as the bookmark's name, a longer one cut to
+// 60 characters and "...". The record, or null when the bookmark is gone.
+BookmarkRecord* NameBookmark(uint32_t address, char* typed);
+
 // Shows "Bk. (position/active/total)" as the navigation panel's caption.
 void PublishStatus(int position);
 

@@ -17,7 +17,6 @@ namespace zt {
 
 namespace {
 
-constexpr size_t kNameKeep = 60;      // a longer name keeps 60 characters and "..."
 constexpr size_t kCommentKeep = 252;  // a longer comment keeps 252 characters and "..."
 
 void SwitchActive(BookmarkRecord& record) {
@@ -58,12 +57,8 @@ void EditBookmarkName(uint32_t address) {
     char entry[kTextEntrySize];
     std::snprintf(title, sizeof title, "Edit bookmark name at address %08X", address);
     if (!AskText(title, entry)) return;
-    CutWithEllipsis(entry, kNameKeep);
-
-    BookmarkRecord* record = FindRecord(address);
-    if (!record) return;
-    CopyText(record->name, entry);
-    if (!IsLabelMappingOn()) return;
+    const BookmarkRecord* record = NameBookmark(address, entry);
+    if (!record || !IsLabelMappingOn()) return;
     HostInsertName(address, kHostNameLabel, record->name);
     HostRefreshDisassembly();
 }
