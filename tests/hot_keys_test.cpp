@@ -25,12 +25,6 @@ protected:
         StoreHotKey("previous", VK_F3, 0, 1, 0);
         StoreHotKey("next", VK_F4, 0, 0, 1);
     }
-    static void StoreHotKey(const std::string& which, int key, int alt, int shift, int ctrl) {
-        StoreSetting("hotkey_" + which + "__key", key);
-        StoreSetting("hotkey_" + which + "__alt", alt);
-        StoreSetting("hotkey_" + which + "__shift", shift);
-        StoreSetting("hotkey_" + which + "__ctrl", ctrl);
-    }
 
     // Pluginshortcut's order: ctrl, alt, shift, key. What it returned and
     // what the user saw: "added", "deleted", "moved to ADDRESS", "beep" with

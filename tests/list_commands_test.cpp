@@ -2,8 +2,6 @@
 // rename, comment, web search and opcode help (deleting is the store's).
 #include "list_window_fixture.h"
 
-#include <fstream>
-
 namespace {
 
 using namespace listwindow;
@@ -20,7 +18,6 @@ protected:
     }
 
     static std::string PanelCaption() { return Caption(FindPanel()); }
-    static std::string LastUrl() { return sim::ShellLaunches().empty() ? "" : sim::ShellLaunches().back().file; }
 
     std::string Cell(int row, int column) {
         sim::PaintNow(ListWindow());
@@ -42,7 +39,7 @@ protected:
     std::string SearchFor(const std::string& original) {
         SetOriginal(kA, original);
         Press('G');
-        return LastUrl();
+        return sim::ShellLaunches().empty() ? "" : sim::ShellLaunches().back().file;
     }
 
     // A help file that exists, in the test's temporary folder.
