@@ -104,7 +104,6 @@ protected:
         if (sim::CountTableFunction(WM_KEYDOWN) != hostKeys_) seen.push_back("host");
         if (sim::SetCpuCalls().size() != cpuMoves_) seen.push_back("follow");
         if (BookmarkAddresses().size() < bookmarks_.size()) seen.push_back("delete");
-        if (BookmarkAddresses().size() > bookmarks_.size()) seen.push_back("add");
         if (BookmarkAddresses() == bookmarks_ && ActiveFlags() != active_) seen.push_back("switch");
         for (size_t i = prompts_; i < sim::Prompts().size(); ++i) {
             const std::string& title = sim::Prompts()[i].title;

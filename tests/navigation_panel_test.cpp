@@ -128,41 +128,33 @@ TEST_F(NavigationPanelTest, PreviousAndNextWithNoActiveBookmarkSayNoBookmarksAnd
     EXPECT_TRUE(sim::SetCpuCalls().empty());
 }
 
-TEST_F(NavigationPanelTest, ToggleAddsThenRemovesBookmarkAtSelection) {
+TEST_F(NavigationPanelTest, ToggleAndSwitchActOnTheBookmarkAtSelectionOnly) {
+    StoreSetting("restore_bookmarks_window", 1);
     StartPanel();
     PressAt(kA, kToggle);
     EXPECT_EQ((std::vector<uint32_t>{kA}), BookmarkAddresses());
     EXPECT_EQ("Bk. (1/01/1)", PanelCaption());
     EXPECT_TRUE(Enabled(kSwitch));
-
-    PressAt(kA, kToggle);
-    EXPECT_TRUE(BookmarkAddresses().empty());
-    EXPECT_FALSE(Enabled(kSwitch));
-    EXPECT_TRUE(Beeps().empty());
-}
-
-TEST_F(NavigationPanelTest, SwitchFlipsActiveFlagOfBookmarkAtSelectionOnly) {
-    StoreSetting("restore_bookmarks_window", 1);
-    StartPanel();
-    dll.zt_Toggle(kA);
-    dll.zt_Toggle(kB);
+    PressAt(kB, kToggle);
     sim::PaintNow(ListWindow());
-    std::string caption = PanelCaption();
 
     PressAt(kC, kSwitch);
-    EXPECT_EQ(caption, PanelCaption());
+    EXPECT_EQ("Bk. (2/02/2)", PanelCaption());
     EXPECT_FALSE(sim::RepaintPending(ListWindow()));
-
     PressAt(kB, kSwitch);
     EXPECT_EQ(0, Bookmark(kB)->active);
     EXPECT_EQ(1, Bookmark(kA)->active);
     EXPECT_EQ("Bk. (-1/01/2)", PanelCaption());
     EXPECT_TRUE(Enabled(kSwitch));
     EXPECT_TRUE(sim::RepaintPending(ListWindow()));
-
     PressAt(kB, kSwitch);
     EXPECT_EQ(1, Bookmark(kB)->active);
     EXPECT_EQ("Bk. (2/02/2)", PanelCaption());
+
+    PressAt(kA, kToggle);
+    EXPECT_EQ((std::vector<uint32_t>{kB}), BookmarkAddresses());
+    EXPECT_FALSE(Enabled(kSwitch));
+    EXPECT_TRUE(Beeps().empty());
 }
 
 TEST_F(NavigationPanelTest, ButtonsDoNothingWithoutSelectedAddress) {
