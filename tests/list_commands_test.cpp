@@ -57,13 +57,6 @@ protected:
         ListWindowTest::TearDown();
     }
 
-    static int HelpFileReads() {
-        int reads = 0;
-        for (const sim::SettingCall& call : sim::SettingsLog())
-            reads += call.op == sim::SettingOp::ReadText && call.key == "opcode_help_file";
-        return reads;
-    }
-
     std::string helpFile_;
 };
 
@@ -203,21 +196,6 @@ TEST_F(ListCommandsTest, WebSearchAsksForExactPhraseWithOnlyUnsafeCharactersEsca
         EXPECT_EQ("https://www.google.com/search?hl=en&q=%22" + escaped + "%22&btnG=Google+Search", SearchFor(original));
 }
 
-TEST_F(ListCommandsTest, OpcodeHelpWithoutUsableHelpFileAsksForOneAndChecksAgain) {
-    Add({kA});
-    for (std::string configured : {"", "C:\\no\\such\\opcodes.hlp"}) {
-        SCOPED_TRACE(configured);
-        StoreSetting("opcode_help_file", configured);
-        int reads = HelpFileReads();
-        CancelSettingsWhenShown();
-        Press(kSlashKey, true);
-        EXPECT_EQ(kNeedHelpFile, LastFlash());
-        EXPECT_EQ(0, sim::PendingDialogActions()) << "the Settings dialog was shown";
-        EXPECT_EQ(reads + 3, HelpFileReads()) << "before the dialog, by the dialog, and after it";
-        EXPECT_TRUE(sim::HelpCalls().empty());
-    }
-}
-
 TEST_F(ListCommandsTest, OpcodeHelpOpensHelpFileAtFirstWordOfOriginalInstruction) {
     StoreSetting("opcode_help_file", MakeHelpFile());
     Add({kA});
@@ -228,7 +206,6 @@ TEST_F(ListCommandsTest, OpcodeHelpOpensHelpFileAtFirstWordOfOriginalInstruction
     EXPECT_EQ(helpFile_, call.file);
     EXPECT_EQ(UINT(HELP_KEY), call.command);
     EXPECT_EQ("MOV", call.keyword);
-    EXPECT_EQ(1, HelpFileReads());
     EXPECT_EQ(0, std::count(Flashes().begin(), Flashes().end(), kNeedHelpFile));
 
     const std::pair<std::string, std::string> cases[] = {
@@ -246,27 +223,36 @@ TEST_F(ListCommandsTest, OpcodeHelpOpensHelpFileAtFirstWordOfOriginalInstruction
     }
 }
 
-// The Settings dialog opens when no help file is usable; a file picked there
-// with "..." is used even when the dialog is then cancelled, unless the
-// bookmark was deleted meanwhile.
-TEST_F(ListCommandsTest, HelpFileChosenInSettingsIsOpenedAtOnce) {
+// Without a usable help file the user is told and the Settings dialog opens;
+// a file picked there with "..." is used even when the dialog is then
+// cancelled, unless the bookmark was deleted meanwhile.
+TEST_F(ListCommandsTest, OpcodeHelpWithoutUsableHelpFileOpensSettingsAndLooksAgain) {
     Add({kA});
     const std::string file = MakeHelpFile();
-    for (bool deleted : {false, true}) {
-        SCOPED_TRACE(deleted ? "deleted meanwhile" : "kept");
-        StoreSetting("opcode_help_file", "");
-        sim::WhenDialogAppears("Settings", [this, file, deleted](HWND dialog) {
-            sim::ChooseFile(file);
-            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1023, BN_CLICKED), 0);
-            if (deleted) dll.zt_Toggle(kA);
+    const struct {
+        const char* configured;
+        bool picked, deleted;
+        size_t helpCalls;
+    } cases[] = {{"", false, false, 0}, {"C:\\no\\such\\opcodes.hlp", false, false, 0}, {"", true, false, 1},
+                 {"", true, true, 1}};
+    long asked = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.configured) + (c.picked ? " picked" : "") + (c.deleted ? " deleted" : ""));
+        StoreSetting("opcode_help_file", c.configured);
+        sim::WhenDialogAppears("Settings", [this, &file, &c](HWND dialog) {
+            if (c.picked) {
+                sim::ChooseFile(file);
+                SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1023, BN_CLICKED), 0);
+            }
+            if (c.deleted) dll.zt_Toggle(kA);
             SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kSettingsCancel, BN_CLICKED), 0);
         });
         Press(kSlashKey, true);
-        EXPECT_EQ(deleted, BookmarkAddresses().empty());
-        ASSERT_EQ(1u, sim::HelpCalls().size());
-        EXPECT_EQ(file, sim::HelpCalls()[0].file);
-        EXPECT_EQ("MOV", sim::HelpCalls()[0].keyword);
+        EXPECT_EQ(++asked, std::count(Flashes().begin(), Flashes().end(), kNeedHelpFile));
+        EXPECT_EQ(c.helpCalls, sim::HelpCalls().size());
     }
+    EXPECT_EQ(file, sim::HelpCalls().at(0).file);
+    EXPECT_EQ("MOV", sim::HelpCalls().at(0).keyword);
 }
 
 }  // namespace
