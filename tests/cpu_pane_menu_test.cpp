@@ -30,7 +30,7 @@ TEST_F(CpuPaneMenuTest, ItemShowsPlusOrMinusWithSelectedAddress) {
     EXPECT_EQ("0 Toggle Bookmark \t+[004010AB]", Menu(kOriginCpuPane, PaneItem()).text);
     dll.zt_Toggle(kSelected);
     EXPECT_EQ("0 Toggle Bookmark \t-[004010AB]", Menu(kOriginCpuPane, PaneItem()).text);
-    static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, kSelected))[16] = 0;
+    SetActive(kSelected, 0);
     EXPECT_EQ("0 Toggle Bookmark \t-[004010AB]", Menu(kOriginCpuPane, PaneItem()).text);
     sim::Pane()->selected = kOther;
     EXPECT_EQ("0 Toggle Bookmark \t+[004010C0]", Menu(kOriginCpuPane, PaneItem()).text);

@@ -58,20 +58,14 @@ protected:
         sim::ResetLogWindow();
     }
 
-    // What the list window's commands do to a record: changed in place, the
-    // rest of the field left as it was.
-    static uint8_t* Record(uint32_t address) { return static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, address)); }
-    static void Rename(uint32_t address, const char* name) { std::strcpy(reinterpret_cast<char*>(Record(address) + 26), name); }
-    static void Deactivate(uint32_t address) { Record(address)[16] = 0; }
-
     sim::TempFolder folder_;
 };
 
 TEST_F(ExchangeExportTest, WritesEachBookmarkAsARecordWithItsComment) {
     Add({kCode + 3, kCode});
-    Rename(kCode, "a long name that is replaced");
-    Rename(kCode, "entry");
-    Deactivate(kCode + 3);
+    SetName(kCode, "a long name that is replaced");
+    SetName(kCode, "entry");
+    SetActive(kCode + 3, 0);
     sim::SetName(kCode, kHostNameComment, "where it starts, a long comment");
     sim::SetName(kCode + 3, kHostNameComment, "x");
 
@@ -89,7 +83,7 @@ TEST_F(ExchangeExportTest, WritesEachBookmarkAsARecordWithItsComment) {
 
 TEST_F(ExchangeExportTest, PlaceholdersAreWrittenAsUnnamedAndLowerAddressesWrapAround) {
     Add({0x400FF0, kCode, kCode + 3, kCode + 5});
-    Rename(kCode, "Auto Warning: Module name Changed!");
+    SetName(kCode, "Auto Warning: Module name Changed!");
     HostDeleteSorted(&Table()->sorted, kCode + 5);   // listed, but its record is gone
 
     std::vector<sim::ExchangeFields> records = sim::SplitExchangeFile(Exported());

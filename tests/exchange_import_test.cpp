@@ -205,9 +205,8 @@ TEST_F(ExchangeImportTest, RecordWhoseBookmarkCannotBeMadeIsSkipped) {
 
 TEST_F(ExchangeImportTest, ExportedBookmarksComeBackInAnotherRunAtAnotherBase) {
     for (uint32_t address : {kCode, kCode + 3, kCode + 5, 0x400F00u}) dll.zt_Toggle(address);   // the last in no block
-    auto* middle = static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, kCode + 3));
-    middle[16] = 0;
-    std::strcpy(reinterpret_cast<char*>(middle + 26), "loop");
+    SetActive(kCode + 3, 0);
+    SetName(kCode + 3, "loop");
     sim::SetName(kCode, kHostNameComment, "entry point");
     std::vector<sim::BookmarkFields> before;
     for (uint32_t address : BookmarkAddresses()) before.push_back(*Bookmark(address));

@@ -37,7 +37,7 @@ protected:
         for (uint32_t address : active) ASSERT_EQ(1, dll.zt_Toggle(address));
         for (uint32_t address : inactive) {
             ASSERT_EQ(1, dll.zt_Toggle(address));
-            static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, address))[16] = 0;
+            SetActive(address, 0);
         }
     }
 

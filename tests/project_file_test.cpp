@@ -72,9 +72,8 @@ TEST_F(ProjectFileTest, SaveStopsAtTheFirstRecordTheHostRefuses) {
 
 TEST_F(ProjectFileTest, ReopenedProjectRestoresBookmarksAsSaved) {
     Add({kLow, kMiddle, kHigh});
-    auto* middle = static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, kMiddle));
-    middle[16] = 0;
-    std::strcpy(reinterpret_cast<char*>(middle + 26), "loop exit");
+    SetActive(kMiddle, 0);
+    SetName(kMiddle, "loop exit");
     SaveUdd();
     std::vector<sim::SavedRecord> records = Saved();
     ASSERT_EQ(3u, records.size());

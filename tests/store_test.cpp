@@ -92,7 +92,7 @@ TEST_F(StoreTest, CaptionCountsPositionAmongAllAndOnlyActiveRecords) {
     EXPECT_EQ("Bk. (1/02/2)", PanelCaption());
     dll.zt_Toggle(0x2000);
     EXPECT_EQ("Bk. (2/03/3)", PanelCaption());
-    static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, 0x2000))[16] = 0;
+    SetActive(0x2000, 0);
     dll.zt_Toggle(0xFFFFFFFF);
     EXPECT_EQ("Bk. (4/03/4)", PanelCaption());
     dll.zt_Toggle(0x1000);

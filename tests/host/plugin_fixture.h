@@ -36,6 +36,9 @@
 //   ListWindow()                      Table()->window, or null
 //   Bookmark(address)                 the fields of the host's record at address; has_value()
 //   BookmarkAddresses()               addresses of the host's records, in order
+//   SetActive(address, active) / SetName(address, name)
+//                                     the host's record changed in place, as the list window's
+//                                     commands do (the name's field beyond the new text left as it was)
 //   StoreSetting(key, value)          a setting saved before the test
 //   StoreHotKey(which, key, alt, shift, ctrl)   the four settings of "toggle", "previous" or "next"
 //   SettingInt(key, fallback) / SettingText(key)
@@ -122,6 +125,8 @@ protected:
     static HWND ListWindow();
     static std::optional<sim::BookmarkFields> Bookmark(uint32_t address);
     static std::vector<uint32_t> BookmarkAddresses();
+    static void SetActive(uint32_t address, uint8_t active);
+    static void SetName(uint32_t address, const std::string& name);
 
     static void StoreSetting(const std::string& key, int value) { sim::StoreSetting(key, value); }
     static void StoreSetting(const std::string& key, const std::string& text) { sim::StoreSetting(key, text); }
