@@ -68,15 +68,6 @@ TEST_F(LifecycleTest, AutoShowOffKeepsPanelHidden) {
     EXPECT_FALSE(IsWindowVisible(FindPanel()));
 }
 
-TEST_F(LifecycleTest, RestoreBookmarksWindowOpensListWindow) {
-    StoreSetting("restore_bookmarks_window", 1);
-    ASSERT_EQ(0, Start());
-    ASSERT_EQ(1u, sim::QuickTableCalls().size());
-    EXPECT_EQ(ClassName(), sim::QuickTableCalls()[0].className);
-    EXPECT_EQ("Tessivor", sim::QuickTableCalls()[0].title);
-    EXPECT_NE(nullptr, ListWindow());
-}
-
 TEST_F(LifecycleTest, CloseSavesPanelPositionTopThenLeft) {
     ASSERT_EQ(0, Start());
     SetWindowPos(FindPanel(), nullptr, 300, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
