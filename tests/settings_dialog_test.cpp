@@ -271,6 +271,8 @@ TEST_F(SettingsDialogTest, OnlyOkCancelAndCloseBoxCloseIt) {
 
 TEST_F(SettingsDialogTest, OpensWhereNoOneRegisteredHotKeyAndUpDownClasses) {
     sim::ForgetCommonControlClasses();
+    ASSERT_FALSE(sim::IsCommonControlRegistered("msctls_hotkey32"));
+    ASSERT_FALSE(sim::IsCommonControlRegistered("msctls_updown32"));
     ASSERT_EQ(0, Start());
     EXPECT_EQ("0", ShownThen(kCancel).shift);
     EXPECT_FALSE(LogContains("Settings"));
