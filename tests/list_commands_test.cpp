@@ -186,8 +186,10 @@ TEST_F(ListCommandsTest, WebSearchAsksForExactPhraseWithOnlyUnsafeCharactersEsca
         {std::string(255, '+'), plusses},   // the whole field, even when every character is escaped
         {std::string(256, 'A'), std::string(255, 'A')},   // no terminator: the field's end
     };
-    for (const auto& [original, escaped] : cases)
-        EXPECT_EQ("https://www.google.com/search?hl=en&q=%22" + escaped + "%22&btnG=Google+Search", SearchFor(original));
+    for (const auto& [original, escaped] : cases) {
+        EXPECT_EQ("https://www.google.com/search?hl=en&q=%22" + escaped + "%22&btnG=Google+Search",
+                  SearchFor(original));
+    }
 }
 
 TEST_F(ListCommandsTest, OpcodeHelpOpensHelpFileAtFirstWordOfOriginalInstruction) {

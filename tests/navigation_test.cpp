@@ -1,5 +1,5 @@
 // Moving the CPU disassembler between bookmarks: the exported navigation
-// calls, _zt_Toggle, and following a row of the bookmark list.
+// calls and following a row of the bookmark list.
 #include "host/plugin_fixture.h"
 
 namespace {
@@ -99,16 +99,6 @@ TEST_F(NavigationTest, EachDirectionMovesWrapsOrGivesUp) {
             EXPECT_EQ(c.caption, Caption(FindPanel()));
         }
     }
-}
-
-TEST_F(NavigationTest, ToggleOfZeroDoesNothing) {
-    ASSERT_EQ(0, Start());
-    size_t logLines = LogTexts().size();
-    EXPECT_EQ(0, dll.zt_Toggle(0));
-    EXPECT_EQ(logLines, LogTexts().size());
-    EXPECT_TRUE(Flashes().empty());
-    EXPECT_TRUE(Beeps().empty());
-    EXPECT_EQ(0, dll.zt_Count());
 }
 
 TEST_F(NavigationTest, NavigationSelectsTheRowOnlyWhileListWindowIsOpen) {
