@@ -2,8 +2,6 @@
 // toggle it runs and the name entry that may follow.
 #include "host/plugin_fixture.h"
 
-#include <string>
-
 namespace {
 
 constexpr uint32_t kBlock = 0x401000;
@@ -19,30 +17,27 @@ protected:
         sim::Pane()->selected = kSelected;
     }
 
-    void Run() { ASSERT_EQ(0, Start()); }
     void Choose(uint32_t selected) {
         sim::Pane()->selected = selected;
         Action(kOriginCpuPane, 0, PaneItem());
     }
     static std::string NameOf(uint32_t address) { return Bookmark(address) ? Bookmark(address)->name : "(none)"; }
-    static std::string Label(uint32_t address) { return sim::NameAt(address, 49); }
-    static size_t PromptCount() { return sim::Prompts().size(); }
 };
 
 TEST_F(CpuPaneMenuTest, ItemShowsPlusOrMinusWithSelectedAddress) {
-    Run();
+    ASSERT_EQ(0, Start());
     EXPECT_EQ(1, Menu(kOriginCpuPane, PaneItem()).result);
     EXPECT_EQ("0 Toggle Bookmark \t+[004010AB]", Menu(kOriginCpuPane, PaneItem()).text);
     dll.zt_Toggle(kSelected);
     EXPECT_EQ("0 Toggle Bookmark \t-[004010AB]", Menu(kOriginCpuPane, PaneItem()).text);
-    static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, kSelected))[16] = 0;
+    SetActive(kSelected, 0);
     EXPECT_EQ("0 Toggle Bookmark \t-[004010AB]", Menu(kOriginCpuPane, PaneItem()).text);
     sim::Pane()->selected = kOther;
     EXPECT_EQ("0 Toggle Bookmark \t+[004010C0]", Menu(kOriginCpuPane, PaneItem()).text);
 }
 
 TEST_F(CpuPaneMenuTest, NoItemWhenSwitchedOffWithoutItemOrWithoutMemory) {
-    Run();
+    ASSERT_EQ(0, Start());
     StoreSetting("show_toggle_bookmark", 0);
     EXPECT_EQ(0, Menu(kOriginCpuPane, PaneItem()).result);
     StoreSetting("show_toggle_bookmark", 1);
@@ -51,116 +46,69 @@ TEST_F(CpuPaneMenuTest, NoItemWhenSwitchedOffWithoutItemOrWithoutMemory) {
     EXPECT_EQ(0, Menu(kOriginCpuPane, PaneItem()).result);
     ShowBlock(kBlock, 0x1000);
     EXPECT_EQ(0, Menu(5, PaneItem()).result);
-    EXPECT_EQ("", Menu(5, PaneItem()).text);
-    EXPECT_EQ(1, Menu(kOriginCpuPane, PaneItem()).result);
 }
 
-TEST_F(CpuPaneMenuTest, ActionTogglesAndOtherActionsOrOriginsDoNothing) {
-    Run();
+TEST_F(CpuPaneMenuTest, ActionTogglesOrBeepsWithNothingSelected) {
+    ASSERT_EQ(0, Start());
     Choose(kSelected);
-    ASSERT_TRUE(Bookmark(kSelected).has_value());
     EXPECT_EQ("Zentrilo: Bookmark added Successfully to line 004010AB", LastFlash());
     Action(kOriginCpuPane, 1, PaneItem());
     Action(5, 0, PaneItem());
-    EXPECT_EQ(1, dll.zt_Count());
+    EXPECT_EQ((std::vector<uint32_t>{kSelected}), BookmarkAddresses());
     Choose(kSelected);
-    EXPECT_EQ(0, dll.zt_Count());
     EXPECT_EQ("Zentrilo: Bookmark deleted from line 004010AB", LastFlash());
     EXPECT_TRUE(Beeps().empty());
-}
 
-TEST_F(CpuPaneMenuTest, NothingSelectedBeeps) {
-    Run();
     Action(kOriginCpuPane, 0, nullptr);
     Choose(0);
     EXPECT_EQ((std::vector<UINT>{0, 0}), Beeps());
     EXPECT_EQ(0, dll.zt_Count());
 }
 
-TEST_F(CpuPaneMenuTest, WithNothingStoredNoNameIsAskedAndNoLabelSet) {
-    Run();
-    sim::ReplyText("unused");
+// The setting is read at each choice; only a bookmark just added is named.
+TEST_F(CpuPaneMenuTest, NameIsAskedForANewBookmarkWhileTheSettingIsOn) {
+    ASSERT_EQ(0, Start());
     Choose(kSelected);
-    EXPECT_EQ(0u, PromptCount());
+    EXPECT_TRUE(sim::Prompts().empty());
     EXPECT_EQ("n/a", NameOf(kSelected));
-    EXPECT_TRUE(sim::NameInsertions().empty());
-}
 
-TEST_F(CpuPaneMenuTest, NameEntryAsksAtScreenCentreWithEmptyEntry) {
     StoreSetting("show_bookmark_name_dialog", 1);
-    Run();
     sim::ReplyText("entry point");
-    Choose(kSelected);
-    ASSERT_EQ(1u, PromptCount());
-    const sim::Prompt& prompt = sim::Prompts()[0];
-    EXPECT_EQ("Enter bookmark name at address 004010AB", prompt.title);
-    EXPECT_EQ("", prompt.initialText);
-    EXPECT_EQ(0, prompt.letter);
-    EXPECT_EQ(255, prompt.type);
-    EXPECT_EQ(0, prompt.fontIndex);
-    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) / 2, prompt.x);
-    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN) / 2, prompt.y);
-    EXPECT_EQ("entry point", NameOf(kSelected));
-    EXPECT_TRUE(sim::NameInsertions().empty());
-}
-
-TEST_F(CpuPaneMenuTest, LongNamesAreCutAfterSixtyTwoCharacters) {
-    StoreSetting("show_bookmark_name_dialog", 1);
-    Run();
-    const std::string fits(62, 'a');
-    const std::string tooLong = std::string(60, 'b') + "XYZ";
-    sim::ReplyText(fits);
-    Choose(kSelected);
-    sim::ReplyText(tooLong);
     Choose(kOther);
-    sim::ReplyText("");
+    ASSERT_EQ(1u, sim::Prompts().size());
+    EXPECT_EQ("Enter bookmark name at address 004010C0", sim::Prompts()[0].title);
+    EXPECT_EQ("", sim::Prompts()[0].initialText);
+    EXPECT_EQ("entry point", NameOf(kOther));
+    sim::ReplyText(std::string(63, 'b'));
     Choose(kOther + 1);
-    EXPECT_EQ(fits, NameOf(kSelected));
-    EXPECT_EQ(std::string(60, 'b') + "...", NameOf(kOther));
-    EXPECT_EQ("", NameOf(kOther + 1));
-}
-
-TEST_F(CpuPaneMenuTest, CancelKeepsPlaceholderAndRemovingNeverAsks) {
-    StoreSetting("show_bookmark_name_dialog", 1);
-    Run();
+    EXPECT_EQ(std::string(60, 'b') + "...", NameOf(kOther + 1));
     sim::ReplyCancel();
-    Choose(kSelected);
-    EXPECT_EQ("n/a", NameOf(kSelected));
-    sim::ReplyText("unused");
-    Choose(kSelected);
-    EXPECT_EQ(1u, PromptCount());
-    EXPECT_FALSE(Bookmark(kSelected).has_value());
+    Choose(kOther + 2);
+    EXPECT_EQ("n/a", NameOf(kOther + 2));
+    Choose(kOther);   // removed: nothing to name
+    EXPECT_EQ(3u, sim::Prompts().size());
+    EXPECT_TRUE(sim::NameInsertions().empty());
+
+    StoreSetting("show_bookmark_name_dialog", 0);
+    Choose(kOther + 3);
+    EXPECT_EQ(3u, sim::Prompts().size());
 }
 
 TEST_F(CpuPaneMenuTest, NameBecomesLabelOnlyWhenMappingIsExactlyOne) {
     StoreSetting("show_bookmark_name_dialog", 1);
     StoreSetting("map_bookmark_name_to_label", 1);
-    Run();
+    ASSERT_EQ(0, Start());
     sim::ReplyText("start");
     Choose(kSelected);
-    EXPECT_EQ("start", Label(kSelected));
-    ASSERT_EQ(1u, sim::NameInsertions().size());
-    EXPECT_EQ(49, sim::NameInsertions()[0].type);
+    EXPECT_EQ("start", sim::NameAt(kSelected, kHostNameLabel));
+    EXPECT_EQ(1u, sim::NameInsertions().size());
 
     StoreSetting("map_bookmark_name_to_label", 2);
     sim::ReplyText("other");
     Choose(kOther);
     EXPECT_EQ("other", NameOf(kOther));
-    EXPECT_EQ("", Label(kOther));
+    EXPECT_EQ(1u, sim::NameInsertions().size());
     EXPECT_EQ(0, sim::DisassemblyRefreshes());
-}
-
-TEST_F(CpuPaneMenuTest, SettingsTakeEffectAtTheNextChoice) {
-    Run();
-    Choose(kSelected);
-    StoreSetting("show_bookmark_name_dialog", 1);
-    sim::ReplyText("second");
-    Choose(kOther);
-    StoreSetting("show_bookmark_name_dialog", 0);
-    Choose(kOther + 1);
-    EXPECT_EQ(1u, PromptCount());
-    EXPECT_EQ("second", NameOf(kOther));
-    EXPECT_EQ("n/a", NameOf(kOther + 1));
 }
 
 }  // namespace

@@ -15,33 +15,22 @@ namespace {
 constexpr int kImport = 2, kExport = 3;
 // In the module "target": PUSH EBP at kCode, XOR EAX,EAX at kCode + 3.
 constexpr uint32_t kModule = 0x400000, kCode = 0x401000;
-const std::vector<uint8_t> kCodeBytes = {0x55, 0x8B, 0xEC, 0x33, 0xC0, 0xC3, 0x90, 0x90};
 const char kImported[] = "Zentrilo: Bookmarks imported successfully!";
 const char kNothingImported[] = "[ERROR]: Nothing imported!";
 const char kMarker[] = "Auto Warning: Module name Changed!";
 
-std::string Added(uint32_t address) {
-    char text[64];
-    std::snprintf(text, sizeof text, "Zentrilo: Bookmark added Successfully to line %08X", address);
-    return text;
+std::vector<uint8_t> Record(uint32_t relative, const std::string& name, const std::string& module = "target",
+                            const std::string& comment = "") {
+    return sim::ExchangeBytes(relative, 1, module, name, "", comment);
 }
 
-std::string Describe(const std::optional<sim::BookmarkFields>& f) {
-    if (!f) return "no bookmark";
-    char head[64];
-    std::snprintf(head, sizeof head, "%08X active %u", f->address, f->active);
-    return std::string(head) + " module [" + f->module + "] name [" + f->name + "] original [" + f->original + "]";
-}
-
-std::string Describe(uint32_t address, uint8_t active, const char* module, const char* name, const char* original) {
-    return Describe(sim::BookmarkFields{address, 1, 0, sim::kBookmarkTag, active, module, name, original});
-}
-
-std::string Describe(const std::vector<sim::NameCall>& calls) {
+// The host's name insertions from the n-th on, as "ADDRESS/TYPE=text;" each.
+std::string NamesSet(size_t from = 0) {
     std::string text;
-    for (const sim::NameCall& call : calls) {
+    for (size_t i = from; i < sim::NameInsertions().size(); ++i) {
+        const sim::NameCall& call = sim::NameInsertions()[i];
         char head[32];
-        std::snprintf(head, sizeof head, "%08X/%d=", call.address, call.type);
+        std::snprintf(head, sizeof head, "%08X/%d=", unsigned(call.address), call.type);
         text += head + call.text + ";";
     }
     return text;
@@ -59,34 +48,21 @@ protected:
     // showing its code block, and the plug-in started.
     void OpenProgramAt(uint32_t base) {
         AddModule(base, 0x10000, "target");
-        AddBlock(base + 0x1000, kCodeBytes);
+        AddBlock(base + 0x1000, {0x55, 0x8B, 0xEC, 0x33, 0xC0, 0xC3, 0x90, 0x90});
         ShowBlock(base + 0x1000, 0x1000);
         ASSERT_EQ(0, Start());
     }
 
-    // The debugger closed and started again on the same program: a new host
-    // and a freshly loaded plug-in.
-    void NewSession(uint32_t base) {
-        PluginTest::TearDown();
-        PluginTest::SetUp();
-        OpenProgramAt(base);
+    void Choose(int command, const std::string& file) {
+        sim::ChooseFile(folder_.Path(file));
+        Action(kOriginPluginMenu, command);
     }
-
     void ImportFile(const std::vector<uint8_t>& bytes) {
         ASSERT_TRUE(sim::WriteFileBytes(folder_.Path("in.dat"), bytes));
-        sim::ChooseFile(folder_.Path("in.dat"));
-        Action(kOriginPluginMenu, kImport);
+        Choose(kImport, "in.dat");
     }
     void Import(const std::vector<std::vector<uint8_t>>& records) { ImportFile(sim::ExchangeFile(records)); }
-
-    static void Forget() { sim::ResetLogWindow(); }
-    static std::string NameOf(uint32_t address) {
-        std::optional<sim::BookmarkFields> bookmark = Bookmark(address);
-        return bookmark ? bookmark->name : "(no bookmark)";
-    }
-    std::vector<sim::ExchangeFields> RecordsIn(const std::string& name) {
-        return sim::SplitExchangeFile(sim::ReadFileBytes(folder_.Path(name)).value_or(std::vector<uint8_t>{}));
-    }
+    static std::string NameOf(uint32_t address) { return Bookmark(address) ? Bookmark(address)->name : "(none)"; }
 
     sim::TempFolder folder_;
 };
@@ -94,14 +70,13 @@ protected:
 TEST_F(ExchangeImportTest, AddressesAreRelativeToTheShownBlockModulo2To32) {
     ShowBlock(0x10000000, 0x1000);
     // The second address holds the bytes 1A 0D 0A, which a text-mode read would eat.
-    Import({sim::ExchangeBytes(0, 1, "", "zero", "", ""), sim::ExchangeBytes(0x000A0D1A, 1, "", "binary", "", ""),
-            sim::ExchangeBytes(0xFFFFFFF0, 1, "", "below", "", "")});
+    Import({Record(0, "zero", ""), Record(0x000A0D1A, "binary", ""), Record(0xFFFFFFF0, "below", "")});
     EXPECT_EQ((std::vector<uint32_t>{0x0FFFFFF0, 0x10000000, 0x100A0D1A}), BookmarkAddresses());
     EXPECT_EQ("binary", NameOf(0x100A0D1A));
     EXPECT_EQ("below", NameOf(0x0FFFFFF0));
 
     ShowBlock(0xFFFFF000, 0x1000);
-    Import({sim::ExchangeBytes(0x2000, 1, "", "wrapped", "", "")});
+    Import({Record(0x2000, "wrapped", "")});
     EXPECT_EQ("wrapped", NameOf(0x1000));
     EXPECT_EQ((std::vector<std::string>{kImported, kImported}), Flashes());
 }
@@ -110,19 +85,19 @@ TEST_F(ExchangeImportTest, AddsToExistingBookmarksAndOverwritesTheirFields) {
     dll.zt_Toggle(kCode);
     dll.zt_Toggle(kCode + 5);
     sim::SetName(kCode, kHostNameComment, "old comment");
-    Forget();
+    sim::ResetLogWindow();
 
     // File order, not address order; the last record arrives disabled.
     Import({sim::ExchangeBytes(3, 1, "target", "n/a", "XOR EAX,EAX", ""),
             sim::ExchangeBytes(0, 0, "target", "theirs", "NOP", "new comment")});
 
     EXPECT_EQ((std::vector<uint32_t>{kCode, kCode + 3, kCode + 5}), BookmarkAddresses());
-    EXPECT_EQ(Describe(kCode, 0, "target", "theirs", "NOP"), Describe(Bookmark(kCode)));
-    EXPECT_EQ(Describe(kCode + 3, 1, "target", "n/a", "XOR EAX,EAX"), Describe(Bookmark(kCode + 3)));
-    EXPECT_EQ(Describe(kCode + 5, 1, "target", "n/a", "RETN"), Describe(Bookmark(kCode + 5)));
+    EXPECT_EQ(sim::Fields(kCode, 0, "target", "theirs", "NOP"), Bookmark(kCode));
+    EXPECT_EQ(sim::Fields(kCode + 3, 1, "target", "n/a", "XOR EAX,EAX"), Bookmark(kCode + 3));
+    EXPECT_EQ(sim::Fields(kCode + 5, 1, "target", "n/a", "RETN"), Bookmark(kCode + 5));
     // Every record hands its comment to the host, an empty one too.
-    EXPECT_EQ("00401003/54=;00401000/54=new comment;", Describe(sim::NameInsertions()));
-    EXPECT_EQ((std::vector<std::string>{Added(kCode + 3)}), LogTexts());
+    EXPECT_EQ("00401003/54=;00401000/54=new comment;", NamesSet());
+    EXPECT_EQ((std::vector<std::string>{"Zentrilo: Bookmark added Successfully to line 00401003"}), LogTexts());
     EXPECT_EQ((std::vector<std::string>{kImported}), Flashes());
     // The caption counts the last bookmark as it ends up: disabled.
     EXPECT_EQ("Bk. (-1/02/3)", Caption(FindPanel()));
@@ -131,46 +106,32 @@ TEST_F(ExchangeImportTest, AddsToExistingBookmarksAndOverwritesTheirFields) {
 TEST_F(ExchangeImportTest, ChangedModuleDisablesAndMarksTheBookmark) {
     AddModule(0x70000000, 0x1000, "kernel32");   // 8 characters: the host's field has no terminator
     const uint32_t outside = 0x500000;            // in no module
-    Import({sim::ExchangeBytes(0, 1, "TARGET", "case", "", ""), sim::ExchangeBytes(3, 1, "other", "moved", "", ""),
-            sim::ExchangeBytes(5, 1, "", "blank", "", ""),
-            sim::ExchangeBytes(0x70000000 - kCode, 1, "KERNEL32", "k", "", ""),
-            sim::ExchangeBytes(outside - kCode, 1, "gone", "far", "", "")});
+    Import({Record(0, "case", "TARGET"), Record(3, "moved", "other"), Record(5, "blank", ""),
+            Record(0x70000000 - kCode, "k", "KERNEL32"), Record(outside - kCode, "far", "gone")});
 
-    EXPECT_EQ(Describe(kCode, 1, "TARGET", "case", ""), Describe(Bookmark(kCode)));
-    EXPECT_EQ(Describe(kCode + 3, 0, "other", kMarker, ""), Describe(Bookmark(kCode + 3)));
-    EXPECT_EQ(Describe(kCode + 5, 0, "", kMarker, ""), Describe(Bookmark(kCode + 5)));
-    EXPECT_EQ(Describe(0x70000000, 1, "KERNEL32", "k", ""), Describe(Bookmark(0x70000000)));
-    EXPECT_EQ(Describe(outside, 1, "gone", "far", ""), Describe(Bookmark(outside)));
-
-    // Exported again, the marker is no name.
-    sim::ChooseFile(folder_.Path("again.dat"));
-    Action(kOriginPluginMenu, kExport);
-    std::vector<sim::ExchangeFields> records = RecordsIn("again.dat");
-    ASSERT_EQ(5u, records.size());
-    EXPECT_EQ("n/a", records[1].bookmark.name);
-    EXPECT_EQ("other", records[1].bookmark.module);
-    EXPECT_EQ(0, records[1].bookmark.active);
-    EXPECT_EQ("n/a", records[2].bookmark.name);
+    EXPECT_EQ(sim::Fields(kCode, 1, "TARGET", "case", ""), Bookmark(kCode));
+    EXPECT_EQ(sim::Fields(kCode + 3, 0, "other", kMarker, ""), Bookmark(kCode + 3));
+    EXPECT_EQ(sim::Fields(kCode + 5, 0, "", kMarker, ""), Bookmark(kCode + 5));
+    EXPECT_EQ(sim::Fields(0x70000000, 1, "KERNEL32", "k", ""), Bookmark(0x70000000));
+    EXPECT_EQ(sim::Fields(outside, 1, "gone", "far", ""), Bookmark(outside));
 }
 
 TEST_F(ExchangeImportTest, NamesBecomeLabelsOnlyWhenMappingIsExactlyOne) {
     StoreSetting("map_bookmark_name_to_label", 1);
-    Import({sim::ExchangeBytes(0, 1, "target", "alpha", "", "c"), sim::ExchangeBytes(1, 1, "target", "n/a", "", ""),
-            sim::ExchangeBytes(2, 1, "target", kMarker, "", ""), sim::ExchangeBytes(3, 1, "other", "beta", "", "")});
+    Import({Record(0, "alpha", "target", "c"), Record(1, "n/a"), Record(2, kMarker), Record(3, "beta", "other")});
     // The label comes after the comment and before the module check, so a
     // bookmark marked by the check keeps the label of its file name.
     EXPECT_EQ("00401000/54=c;00401000/49=alpha;00401001/54=;00401002/54=;00401003/54=;00401003/49=beta;",
-              Describe(sim::NameInsertions()));
+              NamesSet());
     EXPECT_EQ(kMarker, NameOf(kCode + 3));
 
     StoreSetting("map_bookmark_name_to_label", 2);
-    Import({sim::ExchangeBytes(4, 1, "target", "gamma", "", "")});
-    EXPECT_EQ("00401004/54=;", Describe({sim::NameInsertions().begin() + 6, sim::NameInsertions().end()}));
+    Import({Record(4, "gamma")});
+    EXPECT_EQ("00401004/54=;", NamesSet(6));
 }
 
 TEST_F(ExchangeImportTest, OnlyWholeRecordsCountAndAnEmptyFileIsIgnored) {
-    std::vector<uint8_t> twoAndABit = sim::ExchangeFile(
-        {sim::ExchangeBytes(0, 1, "target", "one", "", ""), sim::ExchangeBytes(3, 1, "target", "two", "", "")});
+    std::vector<uint8_t> twoAndABit = sim::ExchangeFile({Record(0, "one"), Record(3, "two")});
     twoAndABit.resize(twoAndABit.size() + 100, 0x41);
     ImportFile(twoAndABit);
     EXPECT_EQ((std::vector<uint32_t>{kCode, kCode + 3}), BookmarkAddresses());
@@ -179,15 +140,13 @@ TEST_F(ExchangeImportTest, OnlyWholeRecordsCountAndAnEmptyFileIsIgnored) {
     ImportFile(std::vector<uint8_t>(100, 0x41));
     EXPECT_EQ((std::vector<std::string>{kImported, kImported}), Flashes());
     ImportFile({});
-    sim::ChooseFile(folder_.Path("no such file.dat"));
-    Action(kOriginPluginMenu, kImport);
+    Choose(kImport, "no such file.dat");
     EXPECT_EQ((std::vector<uint32_t>{kCode, kCode + 3}), BookmarkAddresses());
     EXPECT_EQ((std::vector<std::string>{kImported, kImported}), Flashes());
 }
 
 TEST_F(ExchangeImportTest, FileSizeIsReadWithItsErrorAndHighPart) {
-    const std::vector<uint8_t> file = sim::ExchangeFile(
-        {sim::ExchangeBytes(0, 1, "target", "one", "", ""), sim::ExchangeBytes(3, 1, "target", "two", "", "")});
+    const std::vector<uint8_t> file = sim::ExchangeFile({Record(0, "one"), Record(3, "two")});
     sim::ReportFileSize(INVALID_FILE_SIZE, 0, ERROR_ACCESS_DENIED);
     ImportFile(file);
     EXPECT_TRUE(BookmarkAddresses().empty());
@@ -199,7 +158,7 @@ TEST_F(ExchangeImportTest, FileSizeIsReadWithItsErrorAndHighPart) {
     ImportFile(file);
     EXPECT_EQ((std::vector<uint32_t>{kCode, kCode + 3}), BookmarkAddresses());
     sim::ReportFileSize(0, 2, NO_ERROR);
-    Import({sim::ExchangeBytes(5, 1, "target", "three", "", "")});
+    Import({Record(5, "three")});
     EXPECT_EQ("three", NameOf(kCode + 5));
     EXPECT_EQ((std::vector<std::string>{kImported, kImported}), Flashes());
 }
@@ -216,20 +175,15 @@ TEST_F(ExchangeImportTest, UnterminatedTextIsCutAtItsField) {
     std::memset(&record[346], 'C', 256);
 
     ImportFile(record);
-    EXPECT_EQ(Describe(0x6F401000, 1, std::string(8, 'M').c_str(), std::string(63, 'N').c_str(),
-                       std::string(255, 'O').c_str()),
-              Describe(Bookmark(0x6F401000)));
-    ASSERT_EQ(1u, sim::NameInsertions().size());
-    EXPECT_EQ(std::string(255, 'C'), sim::NameInsertions()[0].text);
+    EXPECT_EQ(sim::Fields(0x6F401000, 1, std::string(8, 'M'), std::string(63, 'N'), std::string(255, 'O')),
+              Bookmark(0x6F401000));
+    EXPECT_EQ("6F401000/54=" + std::string(255, 'C') + ";", NamesSet());
 }
 
 TEST_F(ExchangeImportTest, ReadErrorStopsTheImportAndSaysSo) {
-    const std::vector<uint8_t> file = sim::ExchangeFile({sim::ExchangeBytes(0, 1, "target", "one", "", ""),
-                                                          sim::ExchangeBytes(3, 1, "target", "two", "", ""),
-                                                          sim::ExchangeBytes(5, 1, "target", "three", "", "")});
+    const std::vector<uint8_t> file = sim::ExchangeFile({Record(0, "one"), Record(3, "two"), Record(5, "three")});
     sim::FailFileRead(1);
     ImportFile(file);
-    EXPECT_TRUE(BookmarkAddresses().empty());
     sim::FailFileOpen();
     ImportFile(file);
     EXPECT_TRUE(BookmarkAddresses().empty());
@@ -243,39 +197,33 @@ TEST_F(ExchangeImportTest, ReadErrorStopsTheImportAndSaysSo) {
 
 TEST_F(ExchangeImportTest, RecordWhoseBookmarkCannotBeMadeIsSkipped) {
     sim::FailNextAllocation();
-    Import({sim::ExchangeBytes(0, 1, "target", "lost", "", "lost comment"),
-            sim::ExchangeBytes(3, 1, "target", "kept", "", "kept comment")});
+    Import({Record(0, "lost", "target", "lost comment"), Record(3, "kept", "target", "kept comment")});
     EXPECT_EQ((std::vector<uint32_t>{kCode + 3}), BookmarkAddresses());
-    EXPECT_EQ("00401003/54=kept comment;", Describe(sim::NameInsertions()));
+    EXPECT_EQ("00401003/54=kept comment;", NamesSet());
     EXPECT_EQ(kImported, LastFlash());
 }
 
 TEST_F(ExchangeImportTest, ExportedBookmarksComeBackInAnotherRunAtAnotherBase) {
-    dll.zt_Toggle(kCode);
-    dll.zt_Toggle(kCode + 3);
-    dll.zt_Toggle(kCode + 5);
-    dll.zt_Toggle(0x400F00);   // below the shown block, in no block
-    auto* middle = static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, kCode + 3));
-    middle[16] = 0;
-    std::strcpy(reinterpret_cast<char*>(middle + 26), "loop");
+    for (uint32_t address : {kCode, kCode + 3, kCode + 5, 0x400F00u}) dll.zt_Toggle(address);   // the last in no block
+    SetActive(kCode + 3, 0);
+    SetName(kCode + 3, "loop");
     sim::SetName(kCode, kHostNameComment, "entry point");
-    std::vector<std::string> before;
-    for (uint32_t address : BookmarkAddresses()) before.push_back(Describe(Bookmark(address)));
-    sim::ChooseFile(folder_.Path("run.dat"));
-    Action(kOriginPluginMenu, kExport);
+    std::vector<sim::BookmarkFields> before;
+    for (uint32_t address : BookmarkAddresses()) before.push_back(*Bookmark(address));
+    Choose(kExport, "run.dat");
 
+    // The debugger closed and started again on the same program elsewhere:
+    // a new host and a freshly loaded plug-in.
     const uint32_t moved = 0x10000000 - kModule;
-    NewSession(0x10000000);
-    sim::ChooseFile(folder_.Path("run.dat"));
-    Action(kOriginPluginMenu, kImport);
+    PluginTest::TearDown();
+    PluginTest::SetUp();
+    OpenProgramAt(0x10000000);
+    Choose(kImport, "run.dat");
 
-    std::vector<uint32_t> addresses = BookmarkAddresses();
-    ASSERT_EQ(before.size(), addresses.size());
-    for (size_t i = 0; i < addresses.size(); ++i) {
-        sim::BookmarkFields now = *Bookmark(addresses[i]);
-        now.address -= moved;
-        EXPECT_EQ(before[i], Describe(now));
-    }
+    std::vector<sim::BookmarkFields> after;
+    for (uint32_t address : BookmarkAddresses()) after.push_back(*Bookmark(address));
+    for (sim::BookmarkFields& fields : after) fields.address -= moved;
+    EXPECT_EQ(before, after);
     EXPECT_EQ("entry point", sim::NameAt(kCode + moved, kHostNameComment));
     EXPECT_EQ("", sim::NameAt(kCode + 3 + moved, kHostNameComment));
     EXPECT_EQ(kImported, LastFlash());

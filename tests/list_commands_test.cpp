@@ -2,8 +2,6 @@
 // rename, comment, web search and opcode help (deleting is the store's).
 #include "list_window_fixture.h"
 
-#include <fstream>
-
 namespace {
 
 using namespace listwindow;
@@ -20,7 +18,6 @@ protected:
     }
 
     static std::string PanelCaption() { return Caption(FindPanel()); }
-    static std::string LastUrl() { return sim::ShellLaunches().empty() ? "" : sim::ShellLaunches().back().file; }
 
     std::string Cell(int row, int column) {
         sim::PaintNow(ListWindow());
@@ -42,7 +39,7 @@ protected:
     std::string SearchFor(const std::string& original) {
         SetOriginal(kA, original);
         Press('G');
-        return LastUrl();
+        return sim::ShellLaunches().empty() ? "" : sim::ShellLaunches().back().file;
     }
 
     // A help file that exists, in the test's temporary folder.
@@ -60,31 +57,18 @@ protected:
         ListWindowTest::TearDown();
     }
 
-    static int HelpFileReads() {
-        int reads = 0;
-        for (const sim::SettingCall& call : sim::SettingsLog())
-            reads += call.op == sim::SettingOp::ReadText && call.key == "opcode_help_file";
-        return reads;
-    }
-
     std::string helpFile_;
 };
 
-TEST_F(ListCommandsTest, FollowSelectsRowOfActiveBookmarkAndNoRowForDisabledOne) {
+// A disabled bookmark has no position among the active ones: no row stays selected.
+TEST_F(ListCommandsTest, FollowingADisabledBookmarkLeavesNoRowSelected) {
     Add({kA, kB});
     SetActive(kB, 0);
-
     Select(kB);
     Press(VK_RETURN);
     EXPECT_EQ(kB, sim::SetCpuCalls().back().disasmAddress);
     EXPECT_EQ(-2, Table()->sorted.selectedRow);
     EXPECT_EQ("Bk. (-1/01/2)", PanelCaption());
-
-    Select(kA);
-    Press(VK_RETURN);
-    EXPECT_EQ(kA, sim::SetCpuCalls().back().disasmAddress);
-    EXPECT_EQ(0, Table()->sorted.selectedRow);
-    EXPECT_EQ("Bk. (1/01/2)", PanelCaption());
 }
 
 TEST_F(ListCommandsTest, SpaceRepaintsRowAtOnceWhileCaptionKeepsItsCounts) {
@@ -117,46 +101,34 @@ TEST_F(ListCommandsTest, NamePromptIsCentredAndEmptyAndLongNamesAreCut) {
     EXPECT_EQ(0, prompt.fontIndex);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) / 2, prompt.x);
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN) / 2, prompt.y);
-    EXPECT_TRUE(sim::NameInsertions().empty());
     EXPECT_TRUE(sim::RepaintPending(ListWindow()));
     EXPECT_EQ(std::string(60, 'x') + "...", Cell(0, kNameColumn));
-}
 
-TEST_F(ListCommandsTest, CancelledPromptsChangeNothing) {
-    Add({kA});
     sim::ReplyCancel();
     Press(kSemicolonKey, true);
-    sim::ReplyCancel();
-    Press(kSemicolonKey);
-    EXPECT_EQ("n/a", Bookmark(kA)->name);
+    EXPECT_EQ(std::string(60, 'x') + "...", Bookmark(kA)->name);
     EXPECT_TRUE(sim::NameInsertions().empty());
-    EXPECT_EQ(2u, sim::Prompts().size());
 }
 
-TEST_F(ListCommandsTest, AcceptedEmptyNameIsAlsoTheLabelWhenMappingIsExactlyOne) {
+// An accepted empty name is a name, and so a label that removes the old one.
+TEST_F(ListCommandsTest, NameBecomesTheLabelOnlyWhenMappingIsExactlyOne) {
     StoreSetting("map_bookmark_name_to_label", 1);
     sim::SetName(kA, kHostNameLabel, "old_label");
     Add({kA});
-
     EXPECT_EQ("", RenameTo(""));
     EXPECT_EQ("", Cell(0, kNameColumn));
     ASSERT_EQ(1u, sim::NameInsertions().size());
-    EXPECT_EQ(kA, sim::NameInsertions()[0].address);
     EXPECT_EQ(kHostNameLabel, sim::NameInsertions()[0].type);
     EXPECT_EQ("", sim::NameAt(kA, kHostNameLabel));
     EXPECT_EQ(1, sim::DisassemblyRefreshes());
-
     RenameTo(std::string(70, 'L'));
     EXPECT_EQ(std::string(60, 'L') + "...", sim::NameAt(kA, kHostNameLabel));
     EXPECT_EQ(2, sim::DisassemblyRefreshes());
-}
 
-TEST_F(ListCommandsTest, MappingSettingOtherThanOneSetsNoLabel) {
     StoreSetting("map_bookmark_name_to_label", 2);
-    Add({kA});
     EXPECT_EQ("start", RenameTo("start"));
-    EXPECT_TRUE(sim::NameInsertions().empty());
-    EXPECT_EQ(0, sim::DisassemblyRefreshes());
+    EXPECT_EQ(2u, sim::NameInsertions().size());
+    EXPECT_EQ(2, sim::DisassemblyRefreshes());
 }
 
 TEST_F(ListCommandsTest, CommentsUpTo254CharactersAreKeptWholeLongerOnesCut) {
@@ -171,6 +143,10 @@ TEST_F(ListCommandsTest, CommentsUpTo254CharactersAreKeptWholeLongerOnesCut) {
 
     EXPECT_EQ("loop start", CommentWith("loop start"));
     EXPECT_EQ("loop start", Cell(0, kCommentColumn));
+    sim::ReplyCancel();
+    Press(kSemicolonKey);
+    EXPECT_EQ("loop start", sim::NameAt(kA, kHostNameComment));
+    EXPECT_EQ(3u, sim::NameInsertions().size());
 }
 
 TEST_F(ListCommandsTest, BookmarkDeletedWhilePromptIsOpenIsLeftAlone) {
@@ -199,40 +175,20 @@ TEST_F(ListCommandsTest, WebSearchAsksForExactPhraseWithOnlyUnsafeCharactersEsca
     EXPECT_EQ("open", launch.verb);
     EXPECT_EQ("https://www.google.com/search?hl=en&q=%22MOV%20EBP,ESP%22&btnG=Google+Search", launch.file);
     EXPECT_EQ("", launch.parameters);
-    EXPECT_EQ("", launch.directory);
     EXPECT_EQ(SW_SHOWNORMAL, launch.show);
 
-    EXPECT_EQ("https://www.google.com/search?hl=en&q=%22MOV%20EAX,[EBX%2B4]%22&btnG=Google+Search",
-              SearchFor("MOV EAX,[EBX+4]"));
-    EXPECT_EQ("https://www.google.com/search?hl=en&q=%22%22%23%26%25%09%7F%E9%3B%22&btnG=Google+Search",
-              SearchFor("\"#&%\t\x7F\xE9;"));
-    EXPECT_EQ("https://www.google.com/search?hl=en&q=%22%22&btnG=Google+Search", SearchFor(""));
-}
-
-TEST_F(ListCommandsTest, WebSearchCarriesWholeFieldEvenWhenEveryCharacterIsEscaped) {
-    Add({kA});
-    std::string escaped;
-    for (int i = 0; i < 255; ++i) escaped += "%2B";
-    EXPECT_EQ("https://www.google.com/search?hl=en&q=%22" + escaped + "%22&btnG=Google+Search",
-              SearchFor(std::string(255, '+')));
-
-    // A field with no terminator (from a file) ends where the record ends.
-    EXPECT_EQ("https://www.google.com/search?hl=en&q=%22" + std::string(255, 'A') + "%22&btnG=Google+Search",
-              SearchFor(std::string(256, 'A')));
-}
-
-TEST_F(ListCommandsTest, OpcodeHelpWithoutUsableHelpFileAsksForOneAndChecksAgain) {
-    Add({kA});
-    for (std::string configured : {"", "C:\\no\\such\\opcodes.hlp"}) {
-        SCOPED_TRACE(configured);
-        StoreSetting("opcode_help_file", configured);
-        int reads = HelpFileReads();
-        CancelSettingsWhenShown();
-        Press(kSlashKey, true);
-        EXPECT_EQ(kNeedHelpFile, LastFlash());
-        EXPECT_EQ(0, sim::PendingDialogActions()) << "the Settings dialog was shown";
-        EXPECT_EQ(reads + 3, HelpFileReads()) << "before the dialog, by the dialog, and after it";
-        EXPECT_TRUE(sim::HelpCalls().empty());
+    std::string plusses;
+    for (int i = 0; i < 255; ++i) plusses += "%2B";
+    const std::pair<std::string, std::string> cases[] = {
+        {"MOV EAX,[EBX+4]", "MOV%20EAX,[EBX%2B4]"},
+        {"\"#&%\t\x7F\xE9;", "%22%23%26%25%09%7F%E9%3B"},
+        {"", ""},
+        {std::string(255, '+'), plusses},   // the whole field, even when every character is escaped
+        {std::string(256, 'A'), std::string(255, 'A')},   // no terminator: the field's end
+    };
+    for (const auto& [original, escaped] : cases) {
+        EXPECT_EQ("https://www.google.com/search?hl=en&q=%22" + escaped + "%22&btnG=Google+Search",
+                  SearchFor(original));
     }
 }
 
@@ -246,7 +202,6 @@ TEST_F(ListCommandsTest, OpcodeHelpOpensHelpFileAtFirstWordOfOriginalInstruction
     EXPECT_EQ(helpFile_, call.file);
     EXPECT_EQ(UINT(HELP_KEY), call.command);
     EXPECT_EQ("MOV", call.keyword);
-    EXPECT_EQ(1, HelpFileReads());
     EXPECT_EQ(0, std::count(Flashes().begin(), Flashes().end(), kNeedHelpFile));
 
     const std::pair<std::string, std::string> cases[] = {
@@ -264,39 +219,36 @@ TEST_F(ListCommandsTest, OpcodeHelpOpensHelpFileAtFirstWordOfOriginalInstruction
     }
 }
 
-// The Settings dialog opens when no help file is usable; a file picked there
-// with "..." is used even when the dialog is then cancelled.
-class OpcodeHelpDialogTest : public ListCommandsTest {
-protected:
-    void SetUp() override {
-        ListCommandsTest::SetUp();
-        Add({kA});
-    }
-
-    void PickFileThenCancel(const std::string& path, std::function<void()> meanwhile = [] {}) {
-        sim::WhenDialogAppears("Settings", [path, meanwhile](HWND dialog) {
-            sim::ChooseFile(path);
-            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1023, BN_CLICKED), 0);
-            meanwhile();
-            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1014, BN_CLICKED), 0);
+// Without a usable help file the user is told and the Settings dialog opens;
+// a file picked there with "..." is used even when the dialog is then
+// cancelled, unless the bookmark was deleted meanwhile.
+TEST_F(ListCommandsTest, OpcodeHelpWithoutUsableHelpFileOpensSettingsAndLooksAgain) {
+    Add({kA});
+    const std::string file = MakeHelpFile();
+    const struct {
+        const char* configured;
+        bool picked, deleted;
+        size_t helpCalls;
+    } cases[] = {{"", false, false, 0}, {"C:\\no\\such\\opcodes.hlp", false, false, 0}, {"", true, false, 1},
+                 {"", true, true, 1}};
+    long asked = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.configured) + (c.picked ? " picked" : "") + (c.deleted ? " deleted" : ""));
+        StoreSetting("opcode_help_file", c.configured);
+        sim::WhenDialogAppears("Settings", [this, &file, &c](HWND dialog) {
+            if (c.picked) {
+                sim::ChooseFile(file);
+                SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1023, BN_CLICKED), 0);
+            }
+            if (c.deleted) dll.zt_Toggle(kA);
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kSettingsCancel, BN_CLICKED), 0);
         });
+        Press(kSlashKey, true);
+        EXPECT_EQ(++asked, std::count(Flashes().begin(), Flashes().end(), kNeedHelpFile));
+        EXPECT_EQ(c.helpCalls, sim::HelpCalls().size());
     }
-};
-
-TEST_F(OpcodeHelpDialogTest, FileChosenInSettingsIsOpenedAtOnce) {
-    PickFileThenCancel(MakeHelpFile());
-    Press(kSlashKey, true);
-    EXPECT_EQ(kNeedHelpFile, Flashes().back());
-    ASSERT_EQ(1u, sim::HelpCalls().size());
-    EXPECT_EQ(helpFile_, sim::HelpCalls()[0].file);
-    EXPECT_EQ("MOV", sim::HelpCalls()[0].keyword);
-}
-
-TEST_F(OpcodeHelpDialogTest, BookmarkDeletedWhileSettingsAreOpenGetsNoHelp) {
-    PickFileThenCancel(MakeHelpFile(), [this] { dll.zt_Toggle(kA); });
-    Press(kSlashKey, true);
-    EXPECT_TRUE(BookmarkAddresses().empty());
-    EXPECT_TRUE(sim::HelpCalls().empty());
+    EXPECT_EQ(file, sim::HelpCalls().at(0).file);
+    EXPECT_EQ("MOV", sim::HelpCalls().at(0).keyword);
 }
 
 }  // namespace

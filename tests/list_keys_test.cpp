@@ -2,6 +2,8 @@
 // which go to the host's table handling.
 #include "list_window_fixture.h"
 
+#include <tuple>
+
 namespace {
 
 using namespace listwindow;
@@ -38,20 +40,14 @@ TEST_F(ListKeysTest, EachKeyRunsItsCommandOnSelectedBookmarkOnly) {
 }
 
 TEST_F(ListKeysTest, OtherKeysAndCombinationsGoToHostUnchanged) {
-    EXPECT_EQ("host", PressAndSee(VK_RETURN, kShift));
-    EXPECT_EQ("host", PressAndSee(VK_RETURN, false, kCtrl));
-    EXPECT_EQ("host", PressAndSee(VK_SPACE, false, kCtrl));
-    EXPECT_EQ("host", PressAndSee(VK_SPACE, kShift));
-    EXPECT_EQ("host", PressAndSee(VK_DELETE, kShift));
-    EXPECT_EQ("host", PressAndSee(VK_DELETE, false, kCtrl));
-    EXPECT_EQ("host", PressAndSee('G', kShift));
-    EXPECT_EQ("host", PressAndSee('G', false, kCtrl));
-    EXPECT_EQ("host", PressAndSee(kSemicolonKey, false, kCtrl));
-    EXPECT_EQ("host", PressAndSee(kSemicolonKey, kShift, kCtrl));
-    EXPECT_EQ("host", PressAndSee(kSlashKey));
-    EXPECT_EQ("host", PressAndSee(kSlashKey, kShift, kCtrl));
-    EXPECT_EQ("host", PressAndSee('H'));
-    EXPECT_EQ("host", PressAndSee(VK_DOWN));
+    const std::tuple<WPARAM, bool, bool> keys[] = {
+        {VK_RETURN, kShift, false}, {VK_RETURN, false, kCtrl},  {VK_SPACE, false, kCtrl},
+        {VK_SPACE, kShift, false},  {VK_DELETE, kShift, false}, {VK_DELETE, false, kCtrl},
+        {'G', kShift, false},       {'G', false, kCtrl},        {kSemicolonKey, false, kCtrl},
+        {kSemicolonKey, kShift, kCtrl}, {kSlashKey, false, false}, {kSlashKey, kShift, kCtrl},
+        {'H', false, false},        {VK_DOWN, false, false}};
+    for (const auto& [key, shift, ctrl] : keys)
+        EXPECT_EQ("host", PressAndSee(key, shift, ctrl)) << key << (shift ? " shift" : "") << (ctrl ? " ctrl" : "");
 
     const sim::TableFunctionCall& last = sim::TableFunctionCalls().back();
     EXPECT_EQ(&Table()->sorted, &last.table->sorted);
@@ -63,13 +59,10 @@ TEST_F(ListKeysTest, OtherKeysAndCombinationsGoToHostUnchanged) {
 TEST_F(ListKeysTest, CommandKeysWithNoSelectedRowDoNothingAtAll) {
     for (int row : {-1, 2}) {
         Table()->sorted.selectedRow = row;
-        EXPECT_EQ("", PressAndSee(VK_RETURN));
-        EXPECT_EQ("", PressAndSee(VK_SPACE));
-        EXPECT_EQ("", PressAndSee(VK_DELETE));
-        EXPECT_EQ("", PressAndSee('G'));
-        EXPECT_EQ("", PressAndSee(kSemicolonKey));
-        EXPECT_EQ("", PressAndSee(kSemicolonKey, kShift));
-        EXPECT_EQ("", PressAndSee(kSlashKey, kShift));
+        for (WPARAM key : {WPARAM(VK_RETURN), WPARAM(VK_SPACE), WPARAM(VK_DELETE), WPARAM('G'), kSemicolonKey})
+            EXPECT_EQ("", PressAndSee(key)) << row << " " << key;
+        EXPECT_EQ("", PressAndSee(kSemicolonKey, kShift)) << row;
+        EXPECT_EQ("", PressAndSee(kSlashKey, kShift)) << row;
     }
 }
 

@@ -6,8 +6,6 @@ namespace {
 
 using namespace listwindow;
 
-constexpr UINT kSeparator = UINT(-1);
-
 class ListPopupMenuTest : public ListWindowTest {
 protected:
     void SetUp() override {
@@ -21,59 +19,38 @@ protected:
         return Happened();
     }
 
-    static std::vector<std::string> Texts(const sim::PopupShown& popup) {
-        std::vector<std::string> texts;
-        for (const sim::MenuEntry& entry : popup.entries) texts.push_back(entry.text);
-        return texts;
+    // "id text" for each entry of the last popup, "-" for a separator; greyed ones end in " (greyed)".
+    static std::vector<std::string> Entries() {
+        std::vector<std::string> entries;
+        for (const sim::MenuEntry& entry : sim::PopupsShown().back().entries) {
+            bool separator = (entry.state & MF_SEPARATOR) != 0;   // the system counts it greyed too
+            entries.push_back(separator ? "-" : std::to_string(entry.id) + " " + entry.text);
+            if (!separator && (entry.state & MF_GRAYED)) entries.back() += " (greyed)";
+        }
+        return entries;
     }
-
-    static std::vector<UINT> Ids(const sim::PopupShown& popup) {
-        std::vector<UINT> ids;
-        for (const sim::MenuEntry& entry : popup.entries) ids.push_back(entry.id);
-        return ids;
-    }
-
-    static bool Separator(const sim::MenuEntry& entry) { return (entry.state & MF_SEPARATOR) != 0; }
-    // Separators count as greyed to the system; only commands are asked here.
-    static bool Greyed(const sim::MenuEntry& entry) { return !Separator(entry) && (entry.state & MF_GRAYED) != 0; }
 };
 
-TEST_F(ListPopupMenuTest, ActiveBookmarkGetsTwelveEntriesInOrder) {
-    Add({kA});
-    Popup(0);
-    ASSERT_EQ(1u, sim::PopupsShown().size());
-    const sim::PopupShown& popup = sim::PopupsShown()[0];
-    EXPECT_EQ((std::vector<std::string>{"&Follow\tEnter", "&Delete\tDel", "&Disable\tSpace", "", "&Edit Name\t:",
-                                        "&Edit Comment\t;", "", "Set one-shot breakpoint", "", "Google\tG", "",
-                                        "Help\t?"}),
-              Texts(popup));
-    EXPECT_EQ((std::vector<UINT>{1, 2, 3, kSeparator, 4, 5, kSeparator, 6, kSeparator, 7, kSeparator, 8}), Ids(popup));
-    for (const sim::MenuEntry& entry : popup.entries) {
-        EXPECT_EQ(entry.id == kSeparator, Separator(entry)) << entry.text;
-        EXPECT_FALSE(Greyed(entry)) << entry.text;
-    }
-
-    const sim::TableFunctionCall& call = sim::TableFunctionCalls().back();
-    EXPECT_EQ(kPopupMessage, call.message);
-    EXPECT_EQ(ListWindow(), call.window);
-    EXPECT_EQ(0u, call.wParam);
-    EXPECT_FALSE(IsMenu(reinterpret_cast<HMENU>(call.lParam))) << "the menu was not destroyed";
-}
-
-TEST_F(ListPopupMenuTest, DisabledBookmarkIsOfferedEnableAndUnreachableOneNoBreakpoint) {
+TEST_F(ListPopupMenuTest, EntriesFollowTheBookmarksStateAndReach) {
     Add({kA, kOutside});
+    std::vector<std::string> entries{"1 &Follow\tEnter", "2 &Delete\tDel", "3 &Disable\tSpace", "-", "4 &Edit Name\t:",
+                                     "5 &Edit Comment\t;", "-", "6 Set one-shot breakpoint", "-", "7 Google\tG", "-",
+                                     "8 Help\t?"};
+    Popup(0);
+    EXPECT_EQ(entries, Entries());
+    EXPECT_EQ(ListWindow(), sim::TableFunctionCalls().back().window);
+    EXPECT_FALSE(IsMenu(reinterpret_cast<HMENU>(sim::TableFunctionCalls().back().lParam))) << "not destroyed";
+
     SetActive(kA, 0);
     Popup(0);
-    EXPECT_EQ("&Enable\tSpace", sim::PopupsShown().back().entries.at(2).text);
-    EXPECT_FALSE(Greyed(sim::PopupsShown().back().entries.at(7)));
+    entries[2] = "3 &Enable\tSpace";
+    EXPECT_EQ(entries, Entries());
 
     Select(kOutside);
     Popup(0);
-    const sim::PopupShown& popup = sim::PopupsShown().back();
-    EXPECT_EQ("&Disable\tSpace", popup.entries.at(2).text);
-    EXPECT_EQ("Set one-shot breakpoint", popup.entries.at(7).text);
-    EXPECT_TRUE(Greyed(popup.entries.at(7)));
-    EXPECT_EQ(1, std::count_if(popup.entries.begin(), popup.entries.end(), Greyed));
+    entries[2] = "3 &Disable\tSpace";
+    entries[7] += " (greyed)";
+    EXPECT_EQ(entries, Entries());
 }
 
 TEST_F(ListPopupMenuTest, WithoutSelectedRowHostShowsEmptyMenuAndChoiceIsIgnored) {

@@ -26,9 +26,7 @@ constexpr LPARAM kKeyData = 0x00140001;
 constexpr char kNeedHelpFile[] = "Zentrilo: You need to select opcodes help file!";
 constexpr int kSettingsCancel = 1014;
 
-// Offsets of the record's fields in the host's copy.
-constexpr size_t kActiveOffset = 16;
-constexpr size_t kNameOffset = 26;
+// Where the record's original disassembly lies in the host's copy.
 constexpr size_t kOriginalOffset = 90;
 constexpr size_t kOriginalSize = 256;
 
@@ -55,15 +53,12 @@ protected:
     }
     static void SelectNone() { Table()->sorted.selectedRow = -1; }
 
-    // The host's copy of the record, written as an import or the host would.
-    static uint8_t* Item(uint32_t address) { return static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, address)); }
-    static void SetActive(uint32_t address, uint8_t active) { Item(address)[kActiveOffset] = active; }
-    static void SetName(uint32_t address, const std::string& name) {
-        std::strcpy(reinterpret_cast<char*>(Item(address) + kNameOffset), name.c_str());
-    }
+    // The host's copy of the record, written as an import would: a text that
+    // fills the whole field has no terminator.
     static void SetOriginal(uint32_t address, const std::string& text) {
-        std::memset(Item(address) + kOriginalOffset, 0, kOriginalSize);
-        std::memcpy(Item(address) + kOriginalOffset, text.data(), std::min(text.size(), kOriginalSize));
+        auto* field = static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, address)) + kOriginalOffset;
+        std::memset(field, 0, kOriginalSize);
+        std::memcpy(field, text.data(), std::min(text.size(), kOriginalSize));
     }
 
     void Press(WPARAM key, bool shift = false, bool ctrl = false) {
@@ -104,7 +99,6 @@ protected:
         if (sim::CountTableFunction(WM_KEYDOWN) != hostKeys_) seen.push_back("host");
         if (sim::SetCpuCalls().size() != cpuMoves_) seen.push_back("follow");
         if (BookmarkAddresses().size() < bookmarks_.size()) seen.push_back("delete");
-        if (BookmarkAddresses().size() > bookmarks_.size()) seen.push_back("add");
         if (BookmarkAddresses() == bookmarks_ && ActiveFlags() != active_) seen.push_back("switch");
         for (size_t i = prompts_; i < sim::Prompts().size(); ++i) {
             const std::string& title = sim::Prompts()[i].title;

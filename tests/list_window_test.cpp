@@ -2,8 +2,6 @@
 // cell, and which messages go to the host's table handling.
 #include "list_window_fixture.h"
 
-#include <array>
-
 namespace {
 
 using namespace listwindow;
@@ -44,74 +42,56 @@ protected:
     }
 };
 
-TEST_F(ListWindowCellsTest, ActiveBookmarkShowsEveryColumnPlain) {
+TEST_F(ListWindowCellsTest, EveryColumnIsPlainForAnActiveBookmarkAndGreyedForADisabledOne) {
     Add({kA});
     SetName(kA, "frame");
     sim::SetName(kA, kHostNameComment, "sets up the frame");
-    ExpectCell(0, "frame", kPlain);
-    ExpectCell(1, "00401001", kPlain);
-    ExpectCell(2, "sample", kPlain);
-    ExpectCell(3, "Always", kPlain);
-    ExpectCell(4, "MOV EBP,ESP", kPlain);
-    ExpectCell(5, "MOV EBP,ESP", kPlain);
-    ExpectCell(6, "sets up the frame", kPlain);
-    ExpectCell(7, "", kPlain);
+    for (int attribute : {kPlain, kGreyed}) {
+        SetActive(kA, attribute == kPlain);
+        ExpectCell(0, "frame", attribute);
+        ExpectCell(1, "00401001", attribute);
+        ExpectCell(2, "sample", attribute);
+        ExpectCell(3, attribute == kPlain ? "Always" : "Disabled", attribute);
+        ExpectCell(4, "MOV EBP,ESP", attribute);
+        ExpectCell(5, "MOV EBP,ESP", attribute);
+        ExpectCell(6, "sets up the frame", attribute);
+    }
 }
 
-TEST_F(ListWindowCellsTest, DisabledBookmarkIsGreyedExceptWhereHighlighted) {
-    Add({kA, kOutside});
-    SetActive(kA, 0);
-    SetActive(kOutside, 0);
-    ExpectCell(0, "n/a", kGreyed);
-    ExpectCell(1, "00401001", kGreyed);
-    ExpectCell(2, "sample", kGreyed);
-    ExpectCell(3, "Disabled", kGreyed);
-    ExpectCell(4, "MOV EBP,ESP", kGreyed);
-    ExpectCell(5, "MOV EBP,ESP", kGreyed);
-    ExpectCell(6, "", kGreyed);
-
-    ExpectCell(4, "???", kMasked, kUnreadable, 1);
-    SetName(kA, kModuleChanged);
-    ExpectCell(0, kModuleChanged, kMasked, kHighlight);
-}
-
-TEST_F(ListWindowCellsTest, ModuleChangeMarkerHighlightsNameAndModuleOnly) {
+TEST_F(ListWindowCellsTest, ModuleChangeMarkerHighlightsNameAndModuleOnlyEvenWhenDisabled) {
     Add({kA});
     SetName(kA, kModuleChanged);
-    ExpectCell(0, kModuleChanged, kMasked, kHighlight);
-    ExpectCell(2, "sample", kMasked, kHighlight);
-    ExpectCell(5, "MOV EBP,ESP", kPlain);
-
+    for (uint8_t active : {1, 0}) {
+        SetActive(kA, active);
+        ExpectCell(0, kModuleChanged, kMasked, kHighlight);
+        ExpectCell(2, "sample", kMasked, kHighlight);
+        ExpectCell(5, "MOV EBP,ESP", active ? kPlain : kGreyed);
+    }
     SetName(kA, "auto warning: module name changed!");
-    ExpectCell(0, "auto warning: module name changed!", kPlain);
-    ExpectCell(2, "sample", kPlain);
+    ExpectCell(0, "auto warning: module name changed!", kGreyed);
+    ExpectCell(2, "sample", kGreyed);
 }
 
-TEST_F(ListWindowCellsTest, ChangedInstructionIsHighlightedButNotAChangeOfCase) {
-    Add({kA, kB});
+// The current instruction is highlighted when it differs from the original
+// one (not merely in case), and shown as "???" when it cannot be read.
+TEST_F(ListWindowCellsTest, CurrentInstructionIsMarkedWhenChangedOrUnreadable) {
+    Add({kA, kB, kOutside});
     SetOriginal(kA, "mov ebp,esp");
     ExpectCell(4, "MOV EBP,ESP", kPlain);
+    SetOriginal(kA, std::string(256, 'Z'));   // no terminator: cut at the field
+    ExpectCell(5, std::string(255, 'Z'), kPlain);
+    ExpectCell(4, "MOV EBP,ESP", kMasked, kHighlight);
 
     sim::PatchMemory(kB, {0xCC});
     ExpectCell(4, "INT3", kMasked, kHighlight, 1);
     ExpectCell(5, "XOR EAX,EAX", kPlain, 0, 1);
-}
 
-TEST_F(ListWindowCellsTest, UnreadableInstructionShowsQuestionMarks) {
-    Add({kOutside, kB});
-    ExpectCell(1, "00500000", kPlain, 0, 1);
-    ExpectCell(4, "???", kMasked, kUnreadable, 1);
-    ExpectCell(5, "", kPlain, 0, 1);
-
+    ExpectCell(4, "???", kMasked, kUnreadable, 2);
+    ExpectCell(5, "", kPlain, 0, 2);
+    SetActive(kOutside, 0);
+    ExpectCell(4, "???", kMasked, kUnreadable, 2);
     sim::LimitReadable(kCode, 0);
     ExpectCell(4, "???", kMasked, kUnreadable, 0);
-}
-
-TEST_F(ListWindowCellsTest, OriginalTextFillingItsWholeFieldIsCutAtTheField) {
-    Add({kA});
-    SetOriginal(kA, std::string(256, 'Z'));
-    ExpectCell(5, std::string(255, 'Z'), kPlain);
-    ExpectCell(4, "MOV EBP,ESP", kMasked, kHighlight);
 }
 
 class ListWindowSetupTest : public ListWindowTest {};
@@ -120,15 +100,12 @@ TEST_F(ListWindowSetupTest, FirstOpeningFillsColumnBarLaterOnesLeaveItAndTheWind
     StoreSetting("add_bookmarks_toolbar_button", 1);
     StartWithList();
     HostTable* table = Table();
+    const int widths[] = {16, 10, 10, 9, 32, 32, 128};
+    const char* captions[] = {"Name", "Address", "Module", "Active", "Disassembly", "Original Disassembly", "Comment"};
     EXPECT_EQ(7, table->columnCount);
-    const std::array<int, 7> widths{16, 10, 10, 9, 32, 32, 128};
-    const std::array<std::string, 7> captions{"Name",        "Address",
-                                              "Module",      "Active",
-                                              "Disassembly", "Original Disassembly",
-                                              "Comment"};
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(widths[i], table->columnWidth[i]) << i;
-        EXPECT_EQ(captions[i], table->columnCaption[i]) << i;
+        EXPECT_STREQ(captions[i], table->columnCaption[i]) << i;
         EXPECT_EQ(4, table->columnMode[i]) << i;
     }
     for (int i = 7; i < kHostMaxColumns; ++i) EXPECT_EQ(nullptr, table->columnCaption[i]) << i;
@@ -137,6 +114,10 @@ TEST_F(ListWindowSetupTest, FirstOpeningFillsColumnBarLaterOnesLeaveItAndTheWind
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCSTR>(table->cellText), &owner);
     EXPECT_EQ(Instance(), owner) << "the cell callback is the plug-in's";
+    // Opened at start, as the setting asks, in the class the host registered for the plug-in.
+    ASSERT_EQ(1u, sim::QuickTableCalls().size());
+    EXPECT_EQ(sim::ClassRegistrations().at(0).name, sim::QuickTableCalls()[0].className);
+    EXPECT_EQ("Tessivor", sim::QuickTableCalls()[0].title);
     EXPECT_EQ(3, sim::QuickTableCalls()[0].lines);
     EXPECT_EQ(5, sim::QuickTableCalls()[0].columns);
 
@@ -145,8 +126,7 @@ TEST_F(ListWindowSetupTest, FirstOpeningFillsColumnBarLaterOnesLeaveItAndTheWind
     HWND window = ListWindow();
     HWND button = FindWindowExA(mainWindow_, nullptr, "Button", nullptr);
     SendMessageA(mainWindow_, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), LPARAM(button));
-    ASSERT_EQ(2u, sim::QuickTableCalls().size());
-    EXPECT_FALSE(sim::QuickTableCalls()[1].created);
+    EXPECT_FALSE(sim::QuickTableCalls().at(1).created);
     EXPECT_EQ(window, ListWindow());
     EXPECT_EQ(40, table->columnWidth[0]);
     EXPECT_EQ(7, table->columnCount);

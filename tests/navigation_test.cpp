@@ -1,27 +1,25 @@
 // Moving the CPU disassembler between bookmarks: the exported navigation
-// calls, _zt_Toggle, and following a row of the bookmark list.
+// calls and following a row of the bookmark list.
 #include "host/plugin_fixture.h"
-
-#include <vector>
 
 namespace {
 
 // Two blocks with a hole between them: kHole is in no block.
-constexpr uint32_t kLowBlock = 0x401000;
-constexpr uint32_t kHighBlock = 0x403000;
 constexpr uint32_t kA = 0x401100;
 constexpr uint32_t kHole = 0x402000;
 constexpr uint32_t kC = 0x403100;
 constexpr uint32_t kD = 0x403200;
 constexpr uint32_t kBelowAll = 0x300000;
+constexpr uint32_t kAboveAll = 0x500000;
 constexpr UINT kFollowSelection = 1135;
+constexpr int kNone = 0, kMoved = 1, kWrapped = 2;
 
 class NavigationTest : public PluginTest {
 protected:
     void SetUp() override {
         PluginTest::SetUp();
-        AddBlock(kLowBlock, 0x1000, 0x90);
-        AddBlock(kHighBlock, 0x1000, 0x90);
+        AddBlock(0x401000, 0x1000, 0x90);
+        AddBlock(0x403000, 0x1000, 0x90);
     }
 
     // Every move of the CPU pane is thread 0, no dump or stack address, mode 13.
@@ -35,163 +33,101 @@ protected:
         PluginTest::TearDown();
     }
 
-    void StartWith(const std::vector<uint32_t>& active, const std::vector<uint32_t>& inactive = {}) {
-        ASSERT_EQ(0, Start());
+    void Add(const std::vector<uint32_t>& active, const std::vector<uint32_t>& inactive = {}) {
         for (uint32_t address : active) ASSERT_EQ(1, dll.zt_Toggle(address));
         for (uint32_t address : inactive) {
             ASSERT_EQ(1, dll.zt_Toggle(address));
-            Disable(address);
+            SetActive(address, 0);
         }
     }
 
-    static void Disable(uint32_t address) {
-        static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, address))[16] = 0;
-    }
-
-    static std::vector<uint32_t> Moves() {
+    static std::vector<uint32_t> MovesFrom(size_t first) {
         std::vector<uint32_t> moves;
-        for (const sim::SetCpuCall& call : sim::SetCpuCalls()) moves.push_back(call.disasmAddress);
+        for (size_t i = first; i < sim::SetCpuCalls().size(); ++i) moves.push_back(sim::SetCpuCalls()[i].disasmAddress);
         return moves;
-    }
-    static size_t BeepCount() { return Beeps().size(); }
-    static std::string PanelCaption() { return Caption(FindPanel()); }
-
-    void FollowRow(int row) {
-        Table()->sorted.selectedRow = row;
-        SendMessageA(ListWindow(), kFollowSelection, 0, 0);
     }
 };
 
-TEST_F(NavigationTest, BothDirectionsStepOverInactiveBookmarks) {
-    StartWith({kA, kC, kD}, {0x401800});
-    EXPECT_EQ(1, dll.zt_NavigateForward(kA));
-    EXPECT_EQ(1, dll.zt_NavigateBack(kC));
-    EXPECT_EQ((std::vector<uint32_t>{kC, kA}), Moves());
-    EXPECT_EQ("Bk. (1/03/4)", PanelCaption());
-    EXPECT_EQ(0u, BeepCount());
+struct Step {
+    bool forward;
+    uint32_t start;
+    int result;
+};
+
+struct Case {
+    const char* what;
+    std::vector<uint32_t> active, inactive;
+    std::vector<Step> steps;
+    std::vector<uint32_t> moves;
+    size_t beeps;
+    const char* caption;   // after the last step; null: not looked at
+};
+
+TEST_F(NavigationTest, EachDirectionMovesWrapsOrGivesUp) {
+    const Case cases[] = {
+        {"inactive bookmarks are stepped over", {kA, kC, kD}, {0x401800},
+         {{true, kA, kMoved}, {false, kC, kMoved}}, {kC, kA}, 0, "Bk. (1/03/4)"},
+        {"an unreachable nearest lower one ends the backward search", {kA, kHole, kC}, {},
+         {{true, kA, kMoved}, {false, kC, kWrapped}}, {kC, kC}, 0, "Bk. (3/03/3)"},
+        {"start between or on bookmarks compares strictly", {kA, kC}, {},
+         {{true, kA + 1, kMoved}, {false, kC - 1, kMoved}, {true, kA, kMoved}, {false, kC, kMoved}},
+         {kC, kA, kC, kA}, 0, nullptr},
+        {"forward wraps to the lowest active reachable one", {kC, kD}, {kA},
+         {{true, kD, kWrapped}}, {kC}, 0, "Bk. (2/02/3)"},
+        {"a single active bookmark wraps onto itself", {kC}, {},
+         {{true, kC, kWrapped}, {false, kC, kWrapped}}, {kC, kC}, 0, nullptr},
+        {"forward wrap to an unreachable lowest one fails", {kBelowAll, kA}, {},
+         {{true, kA + 1, kNone}}, {}, 1, nullptr},
+        {"back wrap to an unreachable highest one fails", {kA, kC, kAboveAll}, {},
+         {{false, kA, kNone}}, {}, 1, nullptr},
+        {"all inactive: forward is silent, back beeps", {}, {kA, kC},
+         {{true, kC, kNone}, {false, kA, kNone}}, {}, 1, nullptr},
+        {"no bookmarks: both beep", {}, {},
+         {{true, kA, kNone}, {false, kA, kNone}}, {}, 2, "Zentrilo"},
+    };
+    ASSERT_EQ(0, Start());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dll.Pluginreset();
+        Add(c.active, c.inactive);
+        size_t moves = sim::SetCpuCalls().size(), beeps = Beeps().size();
+        for (const Step& step : c.steps)
+            EXPECT_EQ(step.result, step.forward ? dll.zt_NavigateForward(step.start) : dll.zt_NavigateBack(step.start));
+        EXPECT_EQ(c.moves, MovesFrom(moves));
+        EXPECT_EQ(c.beeps, Beeps().size() - beeps);
+        if (c.caption) {
+            EXPECT_EQ(c.caption, Caption(FindPanel()));
+        }
+    }
 }
 
-TEST_F(NavigationTest, UnreachableNearestLowerEndsBackwardSearchSoBackWraps) {
-    StartWith({kA, kHole, kC});
-    EXPECT_EQ(1, dll.zt_NavigateForward(kA));
-    EXPECT_EQ(2, dll.zt_NavigateBack(kC));
-    EXPECT_EQ((std::vector<uint32_t>{kC, kC}), Moves());
-    EXPECT_EQ("Bk. (3/03/3)", PanelCaption());
-    EXPECT_EQ(0u, BeepCount());
-}
-
-TEST_F(NavigationTest, StartBetweenOrOnBookmarksComparesStrictly) {
-    StartWith({kA, kC});
-    EXPECT_EQ(1, dll.zt_NavigateForward(kA + 1));
-    EXPECT_EQ(1, dll.zt_NavigateBack(kC - 1));
-    EXPECT_EQ(1, dll.zt_NavigateForward(kA));
-    EXPECT_EQ(1, dll.zt_NavigateBack(kC));
-    EXPECT_EQ((std::vector<uint32_t>{kC, kA, kC, kA}), Moves());
-}
-
-TEST_F(NavigationTest, ForwardWrapsToLowestActiveReachable) {
-    StartWith({kC, kD}, {kA});
-    EXPECT_EQ(2, dll.zt_NavigateForward(kD));
-    EXPECT_EQ((std::vector<uint32_t>{kC}), Moves());
-    EXPECT_EQ("Bk. (2/02/3)", PanelCaption());
-    EXPECT_EQ(0u, BeepCount());
-}
-
-TEST_F(NavigationTest, SingleActiveBookmarkWrapsOntoItselfBothWays) {
-    StartWith({kC});
-    EXPECT_EQ(2, dll.zt_NavigateForward(kC));
-    EXPECT_EQ(2, dll.zt_NavigateBack(kC));
-    EXPECT_EQ((std::vector<uint32_t>{kC, kC}), Moves());
-    EXPECT_EQ(0u, BeepCount());
-}
-
-TEST_F(NavigationTest, ForwardWrapFailsWithBeepWhenLowestIsUnreachable) {
-    StartWith({kBelowAll, kA});
-    EXPECT_EQ(0, dll.zt_NavigateForward(kA + 1));
-    EXPECT_TRUE(Moves().empty());
-    EXPECT_EQ(1u, BeepCount());
-}
-
-TEST_F(NavigationTest, BackWrapFailsWithBeepWhenHighestActiveIsUnreachable) {
-    StartWith({kA, kC, 0x500000});
-    EXPECT_EQ(0, dll.zt_NavigateBack(kA));
-    EXPECT_TRUE(Moves().empty());
-    EXPECT_EQ(1u, BeepCount());
-}
-
-TEST_F(NavigationTest, AllInactiveForwardIsSilentBackBeeps) {
-    StartWith({}, {kA, kC});
-    EXPECT_EQ(0, dll.zt_NavigateForward(kC));
-    EXPECT_EQ(0u, BeepCount());
-    EXPECT_EQ(0, dll.zt_NavigateBack(kA));
-    EXPECT_EQ(1u, BeepCount());
-    EXPECT_TRUE(Moves().empty());
-}
-
-TEST_F(NavigationTest, EmptyListGivesNothingAndBeepsBothWays) {
-    StartWith({});
-    EXPECT_EQ(0, dll.zt_NavigateForward(kA));
-    EXPECT_EQ(0, dll.zt_NavigateBack(kA));
-    EXPECT_EQ((std::vector<UINT>{0, 0}), Beeps());
-    EXPECT_TRUE(Moves().empty());
-    EXPECT_EQ("Zentrilo", PanelCaption());
-}
-
-TEST_F(NavigationTest, ToggleOfZeroDoesNothingAndToggleTwiceLeavesNoBookmark) {
-    StartWith({});
-    size_t logLines = LogTexts().size();
-    EXPECT_EQ(0, dll.zt_Toggle(0));
-    EXPECT_EQ(logLines, LogTexts().size());
-    EXPECT_TRUE(Flashes().empty());
-    EXPECT_EQ(0, dll.zt_Count());
-
-    EXPECT_EQ(1, dll.zt_Toggle(kA));
-    EXPECT_EQ(1, dll.zt_Toggle(kA));
-    EXPECT_EQ(0, dll.zt_Count());
-    EXPECT_TRUE(BookmarkAddresses().empty());
-    EXPECT_EQ("Zentrilo: Bookmark deleted from line 00401100", LastFlash());
-    EXPECT_EQ(0u, BeepCount());
-}
-
-TEST_F(NavigationTest, NavigationLeavesSelectionAloneWhileListWindowIsClosed) {
-    StartWith({kA, kC});
-    ASSERT_EQ(nullptr, ListWindow());
+TEST_F(NavigationTest, NavigationSelectsTheRowOnlyWhileListWindowIsOpen) {
+    ASSERT_EQ(0, Start());
+    Add({kA, kC});
     Table()->sorted.selectedRow = 7;
-    EXPECT_EQ(1, dll.zt_NavigateForward(kA));
+    EXPECT_EQ(kMoved, dll.zt_NavigateForward(kA));
     EXPECT_EQ(7, Table()->sorted.selectedRow);
-}
 
-TEST_F(NavigationTest, NavigationSelectsRowAndRepaintsOpenListWindow) {
-    StoreSetting("restore_bookmarks_window", 1);
-    StartWith({kA, kC});
+    Action(kOriginPluginMenu, 4);   // List...
     ASSERT_NE(nullptr, ListWindow());
     sim::PaintNow(ListWindow());
-    EXPECT_EQ(1, dll.zt_NavigateForward(kA));
-    EXPECT_EQ(1, Table()->sorted.selectedRow);
+    EXPECT_EQ(kMoved, dll.zt_NavigateBack(kC));
+    EXPECT_EQ(0, Table()->sorted.selectedRow);
     EXPECT_TRUE(sim::RepaintPending(ListWindow()));
-}
-
-TEST_F(NavigationTest, FollowingInactiveRowMovesCpuAndSelectsNoRow) {
-    StoreSetting("restore_bookmarks_window", 1);
-    StartWith({kA}, {kC});
-    ASSERT_NE(nullptr, ListWindow());
-    FollowRow(1);
-    EXPECT_EQ((std::vector<uint32_t>{kC}), Moves());
-    EXPECT_EQ("Bk. (-1/01/2)", PanelCaption());
-    EXPECT_EQ(-2, Table()->sorted.selectedRow);
 }
 
 TEST_F(NavigationTest, FollowingUnreachableRowFlashesAndBeepsChangingNothing) {
     StoreSetting("restore_bookmarks_window", 1);
-    StartWith({kA, 0xABCDEF0});
-    ASSERT_NE(nullptr, ListWindow());
+    ASSERT_EQ(0, Start());
+    Add({kA, 0xABCDEF0});
     dll.zt_NavigateForward(kA - 1);
-    std::string caption = PanelCaption();
-    FollowRow(1);
+    std::string caption = Caption(FindPanel());
+    Table()->sorted.selectedRow = 1;
+    SendMessageA(ListWindow(), kFollowSelection, 0, 0);
     EXPECT_EQ("Zentrilo: Address 0ABCDEF0 isn't reachable", LastFlash());
     EXPECT_EQ((std::vector<UINT>{0}), Beeps());
-    EXPECT_EQ((std::vector<uint32_t>{kA}), Moves());
-    EXPECT_EQ(caption, PanelCaption());
+    EXPECT_EQ((std::vector<uint32_t>{kA}), MovesFrom(0));
+    EXPECT_EQ(caption, Caption(FindPanel()));
     EXPECT_EQ(1, Table()->sorted.selectedRow);
 }
 

@@ -8,10 +8,6 @@
 
 #include <commctrl.h>
 
-#include <string>
-#include <utility>
-#include <vector>
-
 namespace {
 
 constexpr int kLoadOldBookmarks = 1011;
@@ -56,6 +52,25 @@ Shown Read(HWND dialog) {
     return shown;
 }
 
+// What OK writes, in its order: the check boxes, each hot key's key, alt,
+// shift and ctrl, the help file and the offset.
+Writes OkWrites(const std::vector<int>& boxes, const std::vector<std::vector<int>>& hotKeys, const std::string& help,
+                int shift) {
+    const char* boxKeys[] = {"auto_show",      "load_old_bookmarks",        "show_toggle_bookmark",
+                             "restore_bookmarks_window", "add_bookmarks_toolbar_button", "show_bookmark_name_dialog",
+                             "map_bookmark_name_to_label"};
+    Writes writes;
+    for (size_t i = 0; i < boxes.size(); ++i) writes.push_back(boxKeys[i] + ("=" + std::to_string(boxes[i])));
+    const char* which[] = {"toggle", "previous", "next"};
+    const char* parts[] = {"key", "alt", "shift", "ctrl"};
+    for (int k = 0; k < 3; ++k)
+        for (int p = 0; p < 4; ++p)
+            writes.push_back("hotkey_" + std::string(which[k]) + "__" + parts[p] + "=" + std::to_string(hotKeys[k][p]));
+    writes.push_back("opcode_help_file=" + help);
+    writes.push_back("toolbar_button_shift=" + std::to_string(shift));
+    return writes;
+}
+
 class SettingsDialogTest : public PluginTest {
 protected:
     // Opens the dialog from the plug-in menu; each step runs inside its modal
@@ -66,37 +81,24 @@ protected:
         EXPECT_EQ(nullptr, sim::FindDialog("Settings"));
     }
     void OpenSettings(std::function<void(HWND)> step) { OpenSettings(std::vector<std::function<void(HWND)>>{step}); }
-
-    static void Ok(HWND dialog) { sim::ClickControl(dialog, kOk); }
-    static void Cancel(HWND dialog) { sim::ClickControl(dialog, kCancel); }
+    // What the dialog shows as it opens; then OK or Cancel closes it.
+    Shown ShownThen(int button) {
+        Shown shown;
+        OpenSettings([&](HWND dialog) {
+            shown = Read(dialog);
+            sim::ClickControl(dialog, button);
+        });
+        return shown;
+    }
 
     static HWND ToolbarButtonWindow() { return FindWindowExA(sim::MainWindow(), nullptr, "Button", nullptr); }
     static int ToolbarButtonX() { return sim::ClientTopLeft(ToolbarButtonWindow()).x; }
-
-    static void StoreHotKey(const std::string& which, int key, int alt, int shift, int ctrl) {
-        StoreSetting("hotkey_" + which + "__key", key);
-        StoreSetting("hotkey_" + which + "__alt", alt);
-        StoreSetting("hotkey_" + which + "__shift", shift);
-        StoreSetting("hotkey_" + which + "__ctrl", ctrl);
-    }
-    static Writes HotKeyWrites(const std::string& which, int key, int alt, int shift, int ctrl) {
-        Writes writes;
-        const std::pair<const char*, int> parts[] = {{"key", key}, {"alt", alt}, {"shift", shift}, {"ctrl", ctrl}};
-        for (const auto& [part, value] : parts)
-            writes.push_back("hotkey_" + which + "__" + part + "=" + std::to_string(value));
-        return writes;
-    }
     // Key, alt, shift, ctrl as stored; -1 for one never written.
     static std::vector<int> StoredHotKey(const std::string& which) {
         std::vector<int> values;
         for (const char* part : {"key", "alt", "shift", "ctrl"})
             values.push_back(SettingInt("hotkey_" + which + "__" + part, -1));
         return values;
-    }
-    static Writes Joined(std::initializer_list<Writes> parts) {
-        Writes all;
-        for (const Writes& part : parts) all.insert(all.end(), part.begin(), part.end());
-        return all;
     }
     bool ToggleItemOffered() { return Menu(kOriginCpuPane, PaneItem()).result == 1; }
 };
@@ -110,24 +112,12 @@ TEST_F(SettingsDialogTest, NothingStoredShowsEverythingOffAndOkStoresItInOrder) 
     EXPECT_TRUE(IsWindowVisible(FindPanel()));
     EXPECT_TRUE(ToggleItemOffered());
 
-    Shown shown;
-    OpenSettings([&](HWND dialog) {
-        shown = Read(dialog);
-        Ok(dialog);
-    });
-
+    Shown shown = ShownThen(kOk);
     EXPECT_EQ(std::vector<bool>(7, false), shown.checked);
     EXPECT_EQ(std::vector<WORD>(3, 0), shown.hotKeys);
     EXPECT_EQ("", shown.helpFile);
     EXPECT_EQ("0", shown.shift);
-    EXPECT_EQ(Joined({{"auto_show=0", "load_old_bookmarks=0", "show_toggle_bookmark=0", "restore_bookmarks_window=0",
-                       "add_bookmarks_toolbar_button=0", "show_bookmark_name_dialog=0",
-                       "map_bookmark_name_to_label=0"},
-                      HotKeyWrites("toggle", 0, 0, 0, 0),
-                      HotKeyWrites("previous", 0, 0, 0, 0),
-                      HotKeyWrites("next", 0, 0, 0, 0),
-                      {"opcode_help_file=", "toolbar_button_shift=0"}}),
-              SettingWrites());
+    EXPECT_EQ(OkWrites({0, 0, 0, 0, 0, 0, 0}, {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, "", 0), SettingWrites());
     EXPECT_FALSE(ToggleItemOffered());
 }
 
@@ -142,23 +132,13 @@ TEST_F(SettingsDialogTest, StoredValuesAreShownAndOkWritesThemBack) {
     StoreSetting("toolbar_button_shift", 17);
     ASSERT_EQ(0, Start());
 
-    Shown shown;
-    OpenSettings([&](HWND dialog) {
-        shown = Read(dialog);
-        Ok(dialog);
-    });
-
+    Shown shown = ShownThen(kOk);
     EXPECT_EQ((std::vector<bool>{false, true, false, true, false, false, true}), shown.checked);
     EXPECT_EQ((std::vector<WORD>{kCtrlB, MAKEWORD(VK_F3, HOTKEYF_SHIFT | HOTKEYF_CONTROL), 0}), shown.hotKeys);
     EXPECT_EQ("C:\\help\\x86 opcodes.hlp", shown.helpFile);
     EXPECT_EQ("17", shown.shift);
-    EXPECT_EQ(Joined({{"auto_show=1", "load_old_bookmarks=0", "show_toggle_bookmark=0", "restore_bookmarks_window=1",
-                       "add_bookmarks_toolbar_button=0", "show_bookmark_name_dialog=0",
-                       "map_bookmark_name_to_label=1"},
-                      HotKeyWrites("toggle", 'B', 0, 0, 1),
-                      HotKeyWrites("previous", VK_F3, 0, 1, 1),
-                      HotKeyWrites("next", 0, 0, 0, 0),
-                      {"opcode_help_file=C:\\help\\x86 opcodes.hlp", "toolbar_button_shift=17"}}),
+    EXPECT_EQ(OkWrites({1, 0, 0, 1, 0, 0, 1}, {{'B', 0, 0, 1}, {VK_F3, 0, 1, 1}, {0, 0, 0, 0}},
+                       "C:\\help\\x86 opcodes.hlp", 17),
               SettingWrites());
 }
 
@@ -177,16 +157,18 @@ TEST_F(SettingsDialogTest, ChangedBoxesAndHotKeysTakeEffectAfterOk) {
         sim::SetHotKey(dialog, kPreviousKey, MAKEWORD(VK_PRIOR, HOTKEYF_ALT | HOTKEYF_EXT));
         sim::SetHotKey(dialog, kNextKey, 0);
         SetDlgItemTextA(dialog, kHelpFile, "D:\\ref.hlp");
-        Ok(dialog);
+        sim::ClickControl(dialog, kOk);
     });
 
     EXPECT_EQ(0, SettingInt("show_toggle_bookmark", -1));
     EXPECT_EQ(1, SettingInt("show_bookmark_name_dialog", -1));
     EXPECT_EQ("D:\\ref.hlp", SettingText("opcode_help_file"));
     EXPECT_FALSE(ToggleItemOffered());
-    // Ctrl+B toggles at once; the cleared hot key is stored as four zeros and is gone.
+    // Ctrl+B is stored as B without alt and shift, with ctrl, and toggles at once.
+    EXPECT_EQ((std::vector<int>{'B', 0, 0, 1}), StoredHotKey("toggle"));
     EXPECT_EQ(1, Shortcut(kOriginCpuPane, 1, 0, 0, 'B', PaneItem()));
     EXPECT_EQ(1, dll.zt_Count());
+    // The cleared hot key is stored as four zeros and is gone.
     EXPECT_EQ((std::vector<int>{0, 0, 0, 0}), StoredHotKey("next"));
     EXPECT_EQ(0, Shortcut(kOriginCpuPane, 0, 0, 1, VK_F4, PaneItem()));
     // The control's extended-key flag is not a modifier and is not kept.
@@ -196,23 +178,16 @@ TEST_F(SettingsDialogTest, ChangedBoxesAndHotKeysTakeEffectAfterOk) {
 TEST_F(SettingsDialogTest, OffsetOutsideItsRangeShowsZeroAndCancelKeepsIt) {
     StoreSetting("toolbar_button_shift", 400);
     ASSERT_EQ(0, Start());
-    std::string shown;
-    OpenSettings([&](HWND dialog) {
-        shown = sim::ControlText(dialog, kShift);
-        Ok(dialog);
-    });
-    EXPECT_EQ("0", shown);
+    EXPECT_EQ("0", ShownThen(kOk).shift);
     EXPECT_EQ(0, SettingInt("toolbar_button_shift", -1));
 
     StoreSetting("toolbar_button_shift", -5);
-    OpenSettings([&](HWND dialog) {
-        shown = sim::ControlText(dialog, kShift);
-        Cancel(dialog);
-    });
-    EXPECT_EQ("0", shown);
+    EXPECT_EQ("0", ShownThen(kCancel).shift);
     EXPECT_EQ(-5, SettingInt("toolbar_button_shift", 0));
 }
 
+// Each step moves the button at once, within 0 to 320; Cancel writes nothing
+// and leaves the button where the last step put it.
 TEST_F(SettingsDialogTest, ArrowsMoveToolbarButtonAtOnceWithinZeroTo320) {
     StoreSetting("add_bookmarks_toolbar_button", 1);
     StoreSetting("toolbar_button_shift", 5);
@@ -221,39 +196,33 @@ TEST_F(SettingsDialogTest, ArrowsMoveToolbarButtonAtOnceWithinZeroTo320) {
 
     std::vector<std::string> shown;
     std::vector<int> x;
-    auto note = [&](HWND dialog) {
+    auto arrow = [&](HWND dialog, bool upper) {
+        sim::ClickArrow(dialog, kSpin, upper);
         shown.push_back(sim::ControlText(dialog, kShift));
         x.push_back(ToolbarButtonX());
     };
     OpenSettings([&](HWND dialog) {
-        sim::ClickArrow(dialog, kSpin, true);
-        note(dialog);
-        sim::ClickArrow(dialog, kSpin, false);
-        sim::ClickArrow(dialog, kSpin, false);
-        note(dialog);
-        Cancel(dialog);
+        arrow(dialog, true);
+        arrow(dialog, false);
+        arrow(dialog, false);
+        sim::ClickControl(dialog, kCancel);
     });
-    EXPECT_EQ((std::vector<std::string>{"4", "6"}), shown);
-    EXPECT_EQ((std::vector<int>{690, 692}), x);
-    // Cancel writes nothing; the button stays where the last step put it.
     EXPECT_TRUE(SettingWrites().empty());
     EXPECT_EQ(692, ToolbarButtonX());
     EXPECT_EQ(2, sim::ClientTopLeft(ToolbarButtonWindow()).y);
 
     StoreSetting("toolbar_button_shift", 320);
     OpenSettings([&](HWND dialog) {
-        sim::ClickArrow(dialog, kSpin, false);
-        note(dialog);
-        Ok(dialog);
+        arrow(dialog, false);
+        sim::ClickControl(dialog, kOk);
     });
     StoreSetting("toolbar_button_shift", 0);
     OpenSettings([&](HWND dialog) {
-        sim::ClickArrow(dialog, kSpin, true);
-        note(dialog);
-        Cancel(dialog);
+        arrow(dialog, true);
+        sim::ClickControl(dialog, kCancel);
     });
-    EXPECT_EQ((std::vector<std::string>{"4", "6", "320", "0"}), shown);
-    EXPECT_EQ((std::vector<int>{690, 692, 686 + 320, 686}), x);
+    EXPECT_EQ((std::vector<std::string>{"4", "5", "6", "320", "0"}), shown);
+    EXPECT_EQ((std::vector<int>{690, 691, 692, 686 + 320, 686}), x);
     EXPECT_EQ("toolbar_button_shift=320", SettingWrites().back());
 }
 
@@ -270,7 +239,7 @@ TEST_F(SettingsDialogTest, BrowsedHelpFileIsStoredAtOnceAndKeptAfterCancel) {
         sim::ClickControl(dialog, kBrowse);
         shown.push_back(sim::ControlText(dialog, kHelpFile));
         whileOpen = SettingWrites();
-        Cancel(dialog);
+        sim::ClickControl(dialog, kCancel);
     });
 
     EXPECT_EQ((std::vector<std::string>{"C:\\old.hlp", "C:\\help\\x86.hlp"}), shown);
@@ -280,6 +249,7 @@ TEST_F(SettingsDialogTest, BrowsedHelpFileIsStoredAtOnceAndKeptAfterCancel) {
     const sim::FileDialogCall& open = sim::FileDialogs()[1];
     EXPECT_FALSE(open.save);
     EXPECT_EQ(mainWindow_, open.owner);
+    EXPECT_EQ(2u, open.filterIndex);
     EXPECT_EQ("", open.initialFile);
     EXPECT_EQ("", open.defaultExtension);
 }
@@ -304,18 +274,10 @@ TEST_F(SettingsDialogTest, OpensWhereNoOneRegisteredHotKeyAndUpDownClasses) {
     ASSERT_FALSE(sim::IsCommonControlRegistered("msctls_hotkey32"));
     ASSERT_FALSE(sim::IsCommonControlRegistered("msctls_updown32"));
     ASSERT_EQ(0, Start());
-    std::string shift;
-    OpenSettings([&](HWND dialog) {
-        shift = sim::ControlText(dialog, kShift);
-        Cancel(dialog);
-    });
-    EXPECT_EQ("0", shift);
+    EXPECT_EQ("0", ShownThen(kCancel).shift);
     EXPECT_FALSE(LogContains("Settings"));
-}
 
-TEST_F(SettingsDialogTest, DialogThatCannotBeCreatedIsReported) {
     sim::ForgetCommonControlClasses(sim::kForGood);
-    ASSERT_EQ(0, Start());
     Action(kOriginPluginMenu, kSettingsCommand);
     EXPECT_TRUE(LogHas("Zentrilo: Unable to open the Settings dialog!"));
     EXPECT_TRUE(SettingWrites().empty());

@@ -6,23 +6,9 @@
 #include "host/plugin_fixture.h"
 #include "res/resource.h"
 
-#include <cstdio>
-
 namespace {
 
 constexpr uint32_t kCode = 0x401000;
-
-std::string AddedLine(uint32_t address) {
-    return sim::LogEntry(address, -1, "Zentrilo: Bookmark added Successfully to line %08X", address);
-}
-std::string DeletedLine(uint32_t address) {
-    return sim::LogEntry(address, -1, "Zentrilo: Bookmark deleted from line %08X", address);
-}
-std::string FlashText(const char* format, uint32_t address) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, unsigned(address));
-    return text;
-}
 
 class StoreTest : public PluginTest {
 protected:
@@ -33,65 +19,78 @@ protected:
     std::vector<std::string> NewLog() const { return sim::LogDump(logStart_); }
     static std::string PanelCaption() { return Caption(FindPanel()); }
     static bool SwitchEnabled() { return IsWindowEnabled(PanelButton(IDC_PANEL_SWITCH)) != FALSE; }
-    static void Deactivate(uint32_t address) {
-        static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, address))[16] = 0;
-    }
 
     size_t logStart_ = 0;
 };
 
+// Each change also repaints the list window; address 0 is no address at all.
 TEST_F(StoreTest, ToggleAddsThenDeletes) {
     AddBlock(kCode, {0x55, 0x8B, 0xEC, 0xC3});
+    StoreSetting("restore_bookmarks_window", 1);
     StartQuietly();
-    EXPECT_EQ(0, dll.zt_Count());
+    const std::string added = "Zentrilo: Bookmark added Successfully to line 00401000";
+    const std::string deleted = "Zentrilo: Bookmark deleted from line 00401000";
+    EXPECT_EQ(0, dll.zt_Toggle(0));
     EXPECT_EQ(0, dll.zt_Exists(kCode));
+    EXPECT_TRUE(NewLog().empty());
+    sim::PaintNow(ListWindow());
 
     EXPECT_EQ(1, dll.zt_Toggle(kCode));
-    EXPECT_EQ((std::vector<std::string>{AddedLine(kCode)}), NewLog());
-    EXPECT_EQ(FlashText("Zentrilo: Bookmark added Successfully to line %08X", kCode), LastFlash());
+    EXPECT_TRUE(sim::RepaintPending(ListWindow()));
+    sim::PaintNow(ListWindow());
+    EXPECT_EQ((std::vector<std::string>{sim::LogEntry(kCode, -1, added)}), NewLog());
+    EXPECT_EQ(added, LastFlash());
     EXPECT_EQ(1, dll.zt_Exists(kCode));
     EXPECT_EQ(1, dll.zt_Count());
     EXPECT_TRUE(SwitchEnabled());
     EXPECT_EQ("Bk. (1/01/1)", PanelCaption());
 
     EXPECT_EQ(1, dll.zt_Toggle(kCode));  // the caller learns only that something was done
-    EXPECT_EQ((std::vector<std::string>{AddedLine(kCode), DeletedLine(kCode)}), NewLog());
-    EXPECT_EQ(FlashText("Zentrilo: Bookmark deleted from line %08X", kCode), LastFlash());
+    EXPECT_EQ((std::vector<std::string>{sim::LogEntry(kCode, -1, added), sim::LogEntry(kCode, -1, deleted)}), NewLog());
+    EXPECT_EQ(deleted, LastFlash());
+    EXPECT_TRUE(sim::RepaintPending(ListWindow()));
     EXPECT_EQ(0, dll.zt_Exists(kCode));
     EXPECT_EQ(0, dll.zt_Count());
     EXPECT_FALSE(SwitchEnabled());
-    EXPECT_TRUE(BookmarkAddresses().empty());
     EXPECT_EQ("Bk. (-1/00/0)", PanelCaption());
 }
 
-TEST_F(StoreTest, NewRecordHoldsModuleAndOriginalDisassembly) {
+TEST_F(StoreTest, NewRecordTakesModuleAndInstructionAsFarAsTheyCanBeRead) {
     AddBlock(kCode, {0x90, 0x8B, 0xEC, 0xC3});
-    AddModule(0x400000, 0x10000, "KERNEL32");  // fills the host's 8 bytes, no terminator
+    AddModule(0x400000, 0x10000, "KERNEL32");   // fills the host's 8 bytes, no terminator
+    AddBlock(0x402000, 0x200, 0x90);
+    const uint32_t last = 0x4021FF, nearEnd = 0x402200 - 100;
+    sim::SetDecode(last, 1);
+    sim::SetDecode(nearEnd, 15);
+    AddBlock(0x403000, 0x100, 0x90);
+    sim::LimitReadable(0x403000, 0x10);
     StartQuietly();
+
     dll.zt_Toggle(kCode + 1);
+    EXPECT_EQ(sim::Fields(kCode + 1, 1, "KERNEL32", "n/a", "MOV EBP,ESP"), Bookmark(kCode + 1));
+    EXPECT_EQ(4, sim::DisasmCalls().at(0).mode);
+    EXPECT_EQ(0u, sim::DisasmCalls().at(0).thread);
 
-    std::optional<sim::BookmarkFields> record = Bookmark(kCode + 1);
-    ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(1u, record->size);
-    EXPECT_EQ(0u, record->type);
-    EXPECT_EQ(0x4C4D440Au, record->tag);
-    EXPECT_EQ(1, record->active);
-    EXPECT_EQ("n/a", record->name);
-    EXPECT_EQ("KERNEL32", record->module);
-    EXPECT_EQ("MOV EBP,ESP", record->original);
-    ASSERT_EQ(1u, sim::DisasmCalls().size());
-    EXPECT_EQ(4, sim::DisasmCalls()[0].mode);
-    EXPECT_EQ(0u, sim::DisasmCalls()[0].thread);
-}
+    // At most 16 bytes, up to the block's end; the host's decode data only when it covers them.
+    dll.zt_Toggle(last);
+    EXPECT_EQ(1u, sim::MemoryReads().at(1).count);
+    EXPECT_EQ(3, sim::MemoryReads().at(1).mode);
+    EXPECT_EQ(1u, sim::DisasmCalls().at(1).count);
+    EXPECT_EQ(sim::DecodeFor(last), sim::DisasmCalls().at(1).decode);
+    EXPECT_EQ("NOP", Bookmark(last)->original);
+    dll.zt_Toggle(nearEnd);
+    EXPECT_EQ(16u, sim::MemoryReads().at(2).count);
+    EXPECT_EQ(16u, sim::DisasmCalls().at(2).count);
+    EXPECT_EQ(nullptr, sim::DisasmCalls().at(2).decode);
 
-TEST_F(StoreTest, UnreachableAddressIsBookmarkedWithEmptyTexts) {
-    StartQuietly();
+    // Memory that cannot be read in full, or is not there at all, leaves both texts empty.
+    dll.zt_Toggle(0x403008);
     dll.zt_Toggle(0x12345678);
-    ASSERT_TRUE(Bookmark(0x12345678).has_value());
-    EXPECT_EQ("", Bookmark(0x12345678)->original);
-    EXPECT_EQ("", Bookmark(0x12345678)->module);
-    EXPECT_TRUE(sim::MemoryReads().empty());
-    EXPECT_EQ((std::vector<std::string>{AddedLine(0x12345678)}), NewLog());
+    EXPECT_EQ(3u, sim::DisasmCalls().size());
+    EXPECT_EQ(4u, sim::MemoryReads().size());
+    EXPECT_EQ(sim::Fields(0x403008, 1, "KERNEL32", "n/a", ""), Bookmark(0x403008));
+    EXPECT_EQ(sim::Fields(0x12345678, 1, "", "n/a", ""), Bookmark(0x12345678));
+    EXPECT_EQ(5u, NewLog().size());
 }
 
 TEST_F(StoreTest, CaptionCountsPositionAmongAllAndOnlyActiveRecords) {
@@ -101,100 +100,42 @@ TEST_F(StoreTest, CaptionCountsPositionAmongAllAndOnlyActiveRecords) {
     EXPECT_EQ("Bk. (1/02/2)", PanelCaption());
     dll.zt_Toggle(0x2000);
     EXPECT_EQ("Bk. (2/03/3)", PanelCaption());
-    Deactivate(0x2000);
+    SetActive(0x2000, 0);
     dll.zt_Toggle(0xFFFFFFFF);
     EXPECT_EQ("Bk. (4/03/4)", PanelCaption());
     dll.zt_Toggle(0x1000);
     EXPECT_EQ("Bk. (-1/02/3)", PanelCaption());
     EXPECT_EQ((std::vector<uint32_t>{0x2000, 0x3000, 0xFFFFFFFF}), BookmarkAddresses());
-}
 
-TEST_F(StoreTest, HundredActiveBookmarksPrintInFull) {
-    StartQuietly();
+    dll.Pluginreset();
     for (uint32_t i = 1; i <= 100; ++i) dll.zt_Toggle(i * 0x10);
     EXPECT_EQ("Bk. (100/100/100)", PanelCaption());
-    dll.zt_Toggle(0x10);
-    EXPECT_EQ("Bk. (-1/99/99)", PanelCaption());
 }
 
-TEST_F(StoreTest, SnapshotReadsAtMostSixteenBytesUpToBlockEnd) {
-    AddBlock(kCode, 0x200, 0x90);
-    const uint32_t last = kCode + 0x1FF, nearEnd = kCode + 0x200 - 100;
-    sim::SetDecode(last, 1);
-    sim::SetDecode(nearEnd, 15);
-    StartQuietly();
-
-    dll.zt_Toggle(last);
-    ASSERT_EQ(1u, sim::MemoryReads().size());
-    EXPECT_EQ(1u, sim::MemoryReads()[0].count);
-    EXPECT_EQ(3, sim::MemoryReads()[0].mode);
-    ASSERT_EQ(1u, sim::DisasmCalls().size());
-    EXPECT_EQ(1u, sim::DisasmCalls()[0].count);
-    EXPECT_EQ(last, sim::DisasmCalls()[0].address);
-    EXPECT_EQ(sim::DecodeFor(last), sim::DisasmCalls()[0].decode);
-    EXPECT_EQ("NOP", Bookmark(last)->original);
-
-    dll.zt_Toggle(nearEnd);
-    ASSERT_EQ(2u, sim::MemoryReads().size());
-    EXPECT_EQ(16u, sim::MemoryReads()[1].count);
-    ASSERT_EQ(2u, sim::DisasmCalls().size());
-    EXPECT_EQ(16u, sim::DisasmCalls()[1].count);
-    EXPECT_EQ(nullptr, sim::DisasmCalls()[1].decode);
-}
-
-TEST_F(StoreTest, ShortReadLeavesOriginalDisassemblyEmpty) {
-    AddBlock(kCode, 0x100, 0x90);
-    sim::LimitReadable(kCode, 0x10);
-    StartQuietly();
-    dll.zt_Toggle(kCode + 8);
-    EXPECT_EQ("", Bookmark(kCode + 8)->original);
-    EXPECT_TRUE(sim::DisasmCalls().empty());
-}
-
-TEST_F(StoreTest, RecordRefusedByHostLeavesAddressUnlisted) {
+// A record the host refuses, or a list node that cannot be allocated, leaves
+// the address unbookmarked, says so in the log and nowhere else.
+TEST_F(StoreTest, BookmarkThatCannotBeStoredLeavesAddressUnbookmarked) {
     StartQuietly();
     dll.zt_Toggle(0x1000);
-    size_t flashes = Flashes().size();
-    sim::RefuseAddSorted(1);
+    for (bool refused : {true, false}) {
+        SCOPED_TRACE(refused ? "record refused" : "no memory");
+        size_t logged = sim::LogLines().size(), flashes = Flashes().size();
+        refused ? sim::RefuseAddSorted(1) : sim::FailNextAllocation();
 
-    dll.zt_Toggle(0x2000);
-    EXPECT_EQ(0, dll.zt_Exists(0x2000));
-    EXPECT_EQ(1, dll.zt_Count());
-    ASSERT_EQ(2u, NewLog().size());
-    EXPECT_EQ("00002000 1 Zentrilo: ", NewLog()[1].substr(0, 21));
-    EXPECT_EQ(flashes, Flashes().size());
-    EXPECT_EQ("Bk. (-1/01/1)", PanelCaption());
+        dll.zt_Toggle(0x2000);
+        EXPECT_EQ(0, dll.zt_Exists(0x2000));
+        EXPECT_EQ(1, dll.zt_Count());
+        EXPECT_EQ((std::vector<uint32_t>{0x1000}), BookmarkAddresses());
+        ASSERT_EQ(1u, sim::LogDump(logged).size());
+        EXPECT_EQ("00002000 1 Zentrilo: ", sim::LogDump(logged)[0].substr(0, 21));
+        EXPECT_EQ(flashes, Flashes().size());
+        EXPECT_EQ("Bk. (-1/01/1)", PanelCaption());
+        EXPECT_FALSE(SwitchEnabled());
 
-    dll.zt_Toggle(0x2000);
-    EXPECT_EQ((std::vector<uint32_t>{0x1000, 0x2000}), BookmarkAddresses());
-    EXPECT_EQ(2, dll.zt_Count());
-}
-
-TEST_F(StoreTest, NodeThatCannotBeAllocatedLeavesAddressUnbookmarked) {
-    StartQuietly();
-    sim::FailNextAllocation();
-
-    dll.zt_Toggle(0x2000);
-    EXPECT_EQ(0, dll.zt_Exists(0x2000));
-    EXPECT_TRUE(BookmarkAddresses().empty());
-    ASSERT_EQ(1u, NewLog().size());
-    EXPECT_EQ("00002000 1 Zentrilo: ", NewLog()[0].substr(0, 21));
-    EXPECT_TRUE(Flashes().empty());
-    EXPECT_FALSE(SwitchEnabled());
-
-    dll.zt_Toggle(0x2000);
-    EXPECT_EQ(1, dll.zt_Count());
-}
-
-TEST_F(StoreTest, ListWindowRepaintsAfterEachChange) {
-    StoreSetting("restore_bookmarks_window", 1);
-    StartQuietly();
-    sim::PaintNow(ListWindow());
-    dll.zt_Toggle(0x1000);
-    EXPECT_TRUE(sim::RepaintPending(ListWindow()));
-    sim::PaintNow(ListWindow());
-    dll.zt_Toggle(0x1000);
-    EXPECT_TRUE(sim::RepaintPending(ListWindow()));
+        dll.zt_Toggle(0x2000);
+        EXPECT_EQ((std::vector<uint32_t>{0x1000, 0x2000}), BookmarkAddresses());
+        dll.zt_Toggle(0x2000);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "bookmark_bytes.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace sim {
@@ -52,6 +53,23 @@ BookmarkFields ReadBookmark(const uint8_t* bytes) {
             GetText(bytes, kModuleAt, kModuleSize),
             GetText(bytes, kNameAt, kNameSize),
             GetText(bytes, kOriginalAt, kOriginalSize)};
+}
+
+BookmarkFields Fields(uint32_t address, uint8_t active, const std::string& module, const std::string& name,
+                      const std::string& original) {
+    return {address, 1, 0, kBookmarkTag, active, module, name, original};
+}
+
+bool operator==(const BookmarkFields& a, const BookmarkFields& b) {
+    return a.address == b.address && a.size == b.size && a.type == b.type && a.tag == b.tag &&
+           a.active == b.active && a.module == b.module && a.name == b.name && a.original == b.original;
+}
+
+void PrintTo(const BookmarkFields& f, std::ostream* out) {
+    char head[96];
+    std::snprintf(head, sizeof head, "%08X size %u type %u tag %08X active %u", unsigned(f.address),
+                  unsigned(f.size), unsigned(f.type), unsigned(f.tag), unsigned(f.active));
+    *out << head << " module [" << f.module << "] name [" << f.name << "] original [" << f.original << "]";
 }
 
 }  // namespace sim

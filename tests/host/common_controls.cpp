@@ -19,7 +19,6 @@ ForgettableClass g_classes[] = {
     {L"msctls_hotkey32", ICC_HOTKEY_CLASS, {}, false},
     {L"msctls_updown32", ICC_UPDOWN_CLASS, {}, false},
 };
-std::vector<DWORD> g_inits;
 ForgetMode g_mode = kUntilInitialised;
 
 HINSTANCE CommonControlsModule() { return GetModuleHandleA("comctl32.dll"); }
@@ -32,7 +31,6 @@ void RegisterAgain(ForgettableClass& known) {
 
 BOOL WINAPI StubInitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
     if (controls == nullptr || controls->dwSize != sizeof *controls) return FALSE;
-    g_inits.push_back(controls->dwICC);
     if (g_mode == kUntilInitialised) {
         for (ForgettableClass& known : g_classes) {
             if (controls->dwICC & known.flag) RegisterAgain(known);
@@ -47,8 +45,6 @@ bool InstallCommonControlsStub(HMODULE plugin) {
     return PatchImport(plugin, "comctl32.dll", "InitCommonControlsEx",
                        reinterpret_cast<const void*>(&StubInitCommonControlsEx)) > 0;
 }
-
-const std::vector<DWORD>& CommonControlInits() { return g_inits; }
 
 void ForgetCommonControlClasses(ForgetMode mode) {
     g_mode = mode;
@@ -74,7 +70,6 @@ bool IsCommonControlRegistered(const std::string& name) {
 
 void ResetCommonControls() {
     for (ForgettableClass& known : g_classes) RegisterAgain(known);
-    g_inits.clear();
     g_mode = kUntilInitialised;
 }
 

@@ -4,8 +4,7 @@
 // brings back the classes that its flags ask for.
 //
 //   sim::InstallCommonControlsStub(plugin)   rewrites the plug-in's InitCommonControlsEx import;
-//                                            the call is recorded and passed on
-//   sim::CommonControlInits()                the ICC_ flags of each call, in order
+//                                            the call is passed on
 //   sim::ForgetCommonControlClasses(mode)    unregisters "msctls_hotkey32" and "msctls_updown32",
 //                                            until the plug-in initialises them or (kForGood) until
 //                                            the host is reset
@@ -16,14 +15,12 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 namespace sim {
 
 enum ForgetMode { kUntilInitialised, kForGood };
 
 bool InstallCommonControlsStub(HMODULE plugin);
-const std::vector<DWORD>& CommonControlInits();
 void ForgetCommonControlClasses(ForgetMode mode = kUntilInitialised);
 bool IsCommonControlRegistered(const std::string& name);
 void ResetCommonControls();

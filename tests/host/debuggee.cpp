@@ -26,8 +26,6 @@ struct ModuleSlot {
 std::vector<std::unique_ptr<Block>> g_blocks;
 std::vector<std::unique_ptr<ModuleSlot>> g_modules;
 std::vector<MemoryRead> g_reads;
-std::vector<uint32_t> g_memoryLookups;
-std::vector<uint32_t> g_moduleLookups;
 
 bool Holds(uint32_t base, uint32_t size, uint32_t address) {
     return address >= base && uint64_t(address) < uint64_t(base) + size;
@@ -69,12 +67,6 @@ void PatchMemory(uint32_t address, const std::vector<uint8_t>& bytes) {
     }
 }
 
-void RemoveBlock(uint32_t base) {
-    g_blocks.erase(std::remove_if(g_blocks.begin(), g_blocks.end(),
-                                  [base](const auto& block) { return block->record.base == base; }),
-                   g_blocks.end());
-}
-
 void AddModule(uint32_t base, uint32_t size, const std::string& shortName) {
     auto slot = std::make_unique<ModuleSlot>();
     std::memset(slot.get(), 0, sizeof *slot);
@@ -86,15 +78,11 @@ void AddModule(uint32_t base, uint32_t size, const std::string& shortName) {
 }
 
 const std::vector<MemoryRead>& MemoryReads() { return g_reads; }
-const std::vector<uint32_t>& MemoryLookups() { return g_memoryLookups; }
-const std::vector<uint32_t>& ModuleLookups() { return g_moduleLookups; }
 
 void ResetDebuggee() {
     g_blocks.clear();
     g_modules.clear();
     g_reads.clear();
-    g_memoryLookups.clear();
-    g_moduleLookups.clear();
 }
 
 }  // namespace sim
@@ -102,13 +90,11 @@ void ResetDebuggee() {
 using namespace sim;
 
 extern "C" const HostMemoryBlock* __cdecl HostFindMemory(uint32_t address) {
-    g_memoryLookups.push_back(address);
     Block* block = BlockAt(address);
     return block ? &block->record : nullptr;
 }
 
 extern "C" const HostModule* __cdecl HostFindModule(uint32_t address) {
-    g_moduleLookups.push_back(address);
     for (auto& slot : g_modules) {
         if (Holds(slot->record.base, slot->record.size, address)) return &slot->record;
     }

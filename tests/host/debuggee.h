@@ -5,11 +5,9 @@
 //   sim::AddBlock(base, size, fill)    a readable block of size bytes, all `fill`
 //   sim::LimitReadable(base, k)        HostReadMemory delivers only the block's first k bytes (0: unreadable)
 //   sim::PatchMemory(address, bytes)   overwrite bytes inside a block
-//   sim::RemoveBlock(base)             the block disappears (HostFindMemory no longer finds it)
 //   sim::AddModule(base, size, name)   a module; the name is stored in the 8-byte field the
 //                                      host's way: cut to 8, zero-terminated only when shorter
 //   sim::MemoryReads()                 every HostReadMemory call: address, count, mode, result
-//   sim::MemoryLookups()/ModuleLookups()  addresses passed to HostFindMemory / HostFindModule
 #pragma once
 
 #include "host/host.h"
@@ -31,12 +29,9 @@ void AddBlock(uint32_t base, const std::vector<uint8_t>& bytes);
 void AddBlock(uint32_t base, uint32_t size, uint8_t fill);
 void LimitReadable(uint32_t base, uint32_t readable);
 void PatchMemory(uint32_t address, const std::vector<uint8_t>& bytes);
-void RemoveBlock(uint32_t base);
 void AddModule(uint32_t base, uint32_t size, const std::string& shortName);
 
 const std::vector<MemoryRead>& MemoryReads();
-const std::vector<uint32_t>& MemoryLookups();
-const std::vector<uint32_t>& ModuleLookups();
 
 void ResetDebuggee();
 

@@ -17,7 +17,6 @@ struct Decode {
 
 std::vector<DisasmCall> g_calls;
 std::map<uint32_t, Decode> g_decodes;
-std::vector<uint32_t> g_decodeLookups;
 
 uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
@@ -73,12 +72,10 @@ const uint8_t* DecodeFor(uint32_t address) {
     return it == g_decodes.end() ? nullptr : it->second.bytes.get();
 }
 
-const std::vector<uint32_t>& DecodeLookups() { return g_decodeLookups; }
 
 void ResetDisassembler() {
     g_calls.clear();
     g_decodes.clear();
-    g_decodeLookups.clear();
 }
 
 }  // namespace sim
@@ -98,7 +95,6 @@ extern "C" uint32_t __cdecl HostDisassemble(const uint8_t* bytes, uint32_t count
 }
 
 extern "C" const uint8_t* __cdecl HostFindDecode(uint32_t address, uint32_t* count) {
-    g_decodeLookups.push_back(address);
     auto it = g_decodes.find(address);
     if (it == g_decodes.end()) {
         if (count) *count = 0;

@@ -13,7 +13,6 @@
 //   sim::SetDecode(address, count)        HostFindDecode(address) answers with decode bytes
 //                                         covering `count` bytes (default: none, returns 0)
 //   sim::DecodeFor(address)               the pointer HostFindDecode hands out for it (or null)
-//   sim::DecodeLookups()                  addresses passed to HostFindDecode
 #pragma once
 
 #include <cstdint>
@@ -33,7 +32,6 @@ struct DisasmCall {
 const std::vector<DisasmCall>& DisasmCalls();
 void SetDecode(uint32_t address, uint32_t count);
 const uint8_t* DecodeFor(uint32_t address);
-const std::vector<uint32_t>& DecodeLookups();
 
 void ResetDisassembler();
 

@@ -13,7 +13,6 @@ constexpr size_t kNameLength = 255;   // the host keeps at most this many charac
 
 std::map<std::pair<uint32_t, int>, std::string> g_names;
 std::vector<NameCall> g_insertions;
-std::vector<NameCall> g_lookups;
 
 }  // namespace
 
@@ -31,12 +30,10 @@ std::string NameAt(uint32_t address, int type) {
 }
 
 const std::vector<NameCall>& NameInsertions() { return g_insertions; }
-const std::vector<NameCall>& NameLookups() { return g_lookups; }
 
 void ResetNames() {
     g_names.clear();
     g_insertions.clear();
-    g_lookups.clear();
 }
 
 }  // namespace sim
@@ -52,7 +49,6 @@ extern "C" int __cdecl HostInsertName(uint32_t address, int type, const char* te
 
 // The text buffer is left alone when there is no name.
 extern "C" int __cdecl HostFindName(uint32_t address, int type, char* text) {
-    g_lookups.push_back({address, type, {}});
     auto it = g_names.find({address, type});
     if (it == g_names.end()) return 0;
     if (text != nullptr) std::memcpy(text, it->second.c_str(), it->second.size() + 1);

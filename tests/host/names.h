@@ -4,7 +4,6 @@
 //   sim::SetName(address, type, text)    a name that exists before the test acts
 //   sim::NameAt(address, type)           the current name ("" when none)
 //   sim::NameInsertions()                every HostInsertName call, in order
-//   sim::NameLookups()                   every HostFindName call: address, type
 #pragma once
 
 #include <cstdint>
@@ -16,13 +15,12 @@ namespace sim {
 struct NameCall {
     uint32_t address;
     int type;
-    std::string text;   // HostInsertName only
+    std::string text;
 };
 
 void SetName(uint32_t address, int type, const std::string& text);
 std::string NameAt(uint32_t address, int type);
 const std::vector<NameCall>& NameInsertions();
-const std::vector<NameCall>& NameLookups();
 
 void ResetNames();
 

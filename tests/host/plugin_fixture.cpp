@@ -2,6 +2,7 @@
 
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -112,6 +113,19 @@ void PluginTest::SaveUdd(int isMainModule) { dll.Pluginsaveudd(moduleRecord_, is
 
 int PluginTest::DeliverRecord(uint32_t tag, const std::vector<uint8_t>& body, int isMainModule) {
     return sim::DeliverRecord(dll.Pluginuddrecord, moduleRecord_, isMainModule, tag, body);
+}
+
+void PluginTest::SetActive(uint32_t address, uint8_t active) {
+    static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, address))[16] = active;
+}
+
+void PluginTest::SetName(uint32_t address, const std::string& name) {
+    std::strcpy(static_cast<char*>(HostFindSorted(&Table()->sorted, address)) + 26, name.c_str());
+}
+
+void PluginTest::StoreHotKey(const std::string& which, int key, int alt, int shift, int ctrl) {
+    const std::pair<const char*, int> parts[] = {{"key", key}, {"alt", alt}, {"shift", shift}, {"ctrl", ctrl}};
+    for (const auto& [part, value] : parts) sim::StoreSetting("hotkey_" + which + "__" + part, value);
 }
 
 bool PluginTest::LogHas(const std::string& text) { return LogCount(text) > 0; }

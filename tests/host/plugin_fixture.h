@@ -36,7 +36,11 @@
 //   ListWindow()                      Table()->window, or null
 //   Bookmark(address)                 the fields of the host's record at address; has_value()
 //   BookmarkAddresses()               addresses of the host's records, in order
+//   SetActive(address, active) / SetName(address, name)
+//                                     the host's record changed in place, as the list window's
+//                                     commands do (the name's field beyond the new text left as it was)
 //   StoreSetting(key, value)          a setting saved before the test
+//   StoreHotKey(which, key, alt, shift, ctrl)   the four settings of "toggle", "previous" or "next"
 //   SettingInt(key, fallback) / SettingText(key)
 //   SettingWrites()                   "key=value" for every write, in order
 //   AddBlock(base, bytes) / AddBlock(base, size, fill) / AddModule(base, size, name)
@@ -121,9 +125,12 @@ protected:
     static HWND ListWindow();
     static std::optional<sim::BookmarkFields> Bookmark(uint32_t address);
     static std::vector<uint32_t> BookmarkAddresses();
+    static void SetActive(uint32_t address, uint8_t active);
+    static void SetName(uint32_t address, const std::string& name);
 
     static void StoreSetting(const std::string& key, int value) { sim::StoreSetting(key, value); }
     static void StoreSetting(const std::string& key, const std::string& text) { sim::StoreSetting(key, text); }
+    static void StoreHotKey(const std::string& which, int key, int alt, int shift, int ctrl);
     static int SettingInt(const std::string& key, int fallback = 0) { return sim::StoredInt(key, fallback); }
     static std::string SettingText(const std::string& key) { return sim::StoredText(key); }
     static std::vector<std::string> SettingWrites() { return sim::SettingWrites(); }

@@ -23,6 +23,8 @@ void CheckInstance(HINSTANCE instance, const char* caller, const char* key) {
     }
 }
 
+bool HasSetting(const std::string& key) { return g_values.count(key) != 0; }
+
 }  // namespace
 
 void SetPluginInstance(HINSTANCE module) { g_instance = module; }
@@ -39,7 +41,6 @@ std::string StoredText(const std::string& key) {
     return it == g_values.end() ? std::string() : it->second;
 }
 
-bool HasSetting(const std::string& key) { return g_values.count(key) != 0; }
 const std::vector<SettingCall>& SettingsLog() { return g_log; }
 
 std::vector<std::string> SettingWrites() {

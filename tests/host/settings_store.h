@@ -7,7 +7,6 @@
 //   sim::StoreSetting(key, int|text)     a value saved before the test acts
 //   sim::StoredInt(key, fallback)        the stored integer, or fallback when never written
 //   sim::StoredText(key)                 the stored text ("" when none)
-//   sim::HasSetting(key)
 //   sim::SettingsLog()                   every read and write, in order
 //   sim::SettingWrites()                 only the writes, as "key=value" texts
 #pragma once
@@ -33,7 +32,6 @@ void StoreSetting(const std::string& key, int value);
 void StoreSetting(const std::string& key, const std::string& text);
 int StoredInt(const std::string& key, int fallback);
 std::string StoredText(const std::string& key);
-bool HasSetting(const std::string& key);
 const std::vector<SettingCall>& SettingsLog();
 std::vector<std::string> SettingWrites();
 

@@ -23,7 +23,6 @@ struct Store {
 
 std::vector<std::unique_ptr<Store>> g_stores;
 std::vector<SortedCreation> g_creations;
-std::vector<SortedCall> g_calls;
 HostSorted* g_lastCreated = nullptr;
 bool g_failCreate = false;
 int g_refuseAddCountdown = 0;
@@ -55,10 +54,6 @@ Store* StoreOf(const HostSorted* sorted, const char* caller) {
     return store;
 }
 
-void Record(SortedOp op, HostSorted* sorted, uint32_t address, uint32_t last, bool succeeded) {
-    g_calls.push_back({op, sorted, address, last, succeeded});
-}
-
 }  // namespace
 
 std::vector<const uint8_t*> SortedItems(const HostSorted* sorted) {
@@ -71,11 +66,6 @@ std::vector<const uint8_t*> SortedItems(const HostSorted* sorted) {
 
 const std::vector<SortedCreation>& SortedCreations() { return g_creations; }
 HostSorted* LastCreatedSorted() { return g_lastCreated; }
-const std::vector<SortedCall>& SortedCalls() { return g_calls; }
-
-int CountSortedCalls(SortedOp op) {
-    return int(std::count_if(g_calls.begin(), g_calls.end(), [op](const SortedCall& c) { return c.op == op; }));
-}
 
 void FailCreateSorted() { g_failCreate = true; }
 void RefuseAddSorted(int nth) { g_refuseAddCountdown = nth; }
@@ -93,7 +83,6 @@ bool IsLiveSorted(const HostSorted* sorted) {
 void ResetSortedData() {
     g_stores.clear();
     g_creations.clear();
-    g_calls.clear();
     g_lastCreated = nullptr;
     g_failCreate = false;
     g_refuseAddCountdown = 0;
@@ -131,10 +120,7 @@ extern "C" void* __cdecl HostAddSorted(HostSorted* sorted, const void* item) {
     uint32_t address = item ? HeaderOf(static_cast<const uint8_t*>(item)).address : 0;
     bool refuse = false;
     if (g_refuseAddCountdown > 0 && --g_refuseAddCountdown == 0) refuse = true;
-    if (store == nullptr || item == nullptr || refuse) {
-        Record(SortedOp::Add, sorted, address, 0, false);
-        return nullptr;
-    }
+    if (store == nullptr || item == nullptr || refuse) return nullptr;
     auto copy = std::make_unique<GuardBuffer>(size_t(store->itemSize));
     std::memcpy(copy->data(), item, store->itemSize);
     auto& items = store->items;
@@ -146,7 +132,6 @@ extern "C" void* __cdecl HostAddSorted(HostSorted* sorted, const void* item) {
     } else {
         items.insert(at, std::move(copy));
     }
-    Record(SortedOp::Add, sorted, address, 0, true);
     return stored;
 }
 
@@ -160,12 +145,10 @@ extern "C" void* __cdecl HostFindSorted(HostSorted* sorted, uint32_t address) {
             }
         }
     }
-    Record(SortedOp::Find, sorted, address, 0, found != nullptr);
     return found;
 }
 
 extern "C" void __cdecl HostDeleteSorted(HostSorted* sorted, uint32_t address) {
-    Record(SortedOp::Delete, sorted, address, 0, true);
     if (Store* store = StoreOf(sorted, "HostDeleteSorted")) {
         auto& items = store->items;
         items.erase(std::remove_if(items.begin(), items.end(),
@@ -175,7 +158,6 @@ extern "C" void __cdecl HostDeleteSorted(HostSorted* sorted, uint32_t address) {
 }
 
 extern "C" void __cdecl HostDeleteSortedRange(HostSorted* sorted, uint32_t first, uint32_t last) {
-    Record(SortedOp::DeleteRange, sorted, first, last, true);
     if (Store* store = StoreOf(sorted, "HostDeleteSortedRange")) {
         auto& items = store->items;
         items.erase(std::remove_if(items.begin(), items.end(),
@@ -189,7 +171,6 @@ extern "C" void __cdecl HostDeleteSortedRange(HostSorted* sorted, uint32_t first
 }
 
 extern "C" void __cdecl HostDestroySorted(HostSorted* sorted) {
-    Record(SortedOp::Destroy, sorted, 0, 0, true);
     if (Store* store = StoreOf(sorted, "HostDestroySorted")) {
         g_stores.erase(std::find_if(g_stores.begin(), g_stores.end(), [&](const auto& s) { return s.get() == store; }));
         std::memset(sorted->hostOwned, 0, 8);
@@ -202,6 +183,5 @@ extern "C" void* __cdecl HostSortedBySelection(HostSorted* sorted, int row) {
     if (Store* store = StoreOf(sorted, "HostSortedBySelection")) {
         if (row >= 0 && row < int(store->items.size())) found = store->items[row]->data();
     }
-    Record(SortedOp::BySelection, sorted, uint32_t(row), 0, found != nullptr);
     return found;
 }

@@ -5,7 +5,6 @@
 //   sim::SortedItems(sorted)        the items in address order (host copies)
 //   sim::SortedCreations()          every HostCreateSorted call, in order
 //   sim::LastCreatedSorted()        the descriptor of the most recent successful create
-//   sim::SortedCalls()              add/find/delete/range/destroy/selection calls, in order
 //   sim::FailCreateSorted()         the next HostCreateSorted fails (returns -1)
 //   sim::RefuseAddSorted(n)         the n-th HostAddSorted from now (1 = next) returns 0
 //   sim::IsLiveSorted(sorted)       created and not yet destroyed
@@ -36,21 +35,9 @@ struct SortedCreation {
     int result;
 };
 
-enum class SortedOp { Add, Find, Delete, DeleteRange, Destroy, BySelection };
-
-struct SortedCall {
-    SortedOp op;
-    HostSorted* sorted;
-    uint32_t address;   // Add: the item's address; BySelection: the row
-    uint32_t last;      // DeleteRange only
-    bool succeeded;     // Add: stored; Find/BySelection: found
-};
-
 std::vector<const uint8_t*> SortedItems(const HostSorted* sorted);
 const std::vector<SortedCreation>& SortedCreations();
 HostSorted* LastCreatedSorted();
-const std::vector<SortedCall>& SortedCalls();
-int CountSortedCalls(SortedOp op);
 void FailCreateSorted();
 void RefuseAddSorted(int nth);
 bool IsLiveSorted(const HostSorted* sorted);

@@ -20,15 +20,12 @@ struct FileAnswer {
     std::string path;
 };
 
-std::vector<std::string> g_patched;
 std::vector<UINT> g_beeps;
 std::vector<ShellLaunch> g_shell;
 std::vector<HelpCall> g_help;
 std::vector<MessageBoxCall> g_boxes;
-std::deque<int> g_boxAnswers;
 std::vector<FileDialogCall> g_fileDialogs;
 std::deque<FileAnswer> g_fileAnswers;
-std::vector<TimerCall> g_timerCalls;
 std::vector<LiveTimer> g_liveTimers;
 
 std::string Text(const char* text) { return text ? text : ""; }
@@ -62,13 +59,8 @@ BOOL WINAPI StubWinHelpA(HWND owner, LPCSTR file, UINT command, ULONG_PTR data) 
 }
 
 int WINAPI StubMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    int answer = IDOK;
-    if (!g_boxAnswers.empty()) {
-        answer = g_boxAnswers.front();
-        g_boxAnswers.pop_front();
-    }
-    g_boxes.push_back({owner, Text(text), Text(caption), type, answer});
-    return answer;
+    g_boxes.push_back({owner, Text(text), Text(caption), type});
+    return IDOK;
 }
 
 BOOL AnswerFileDialog(bool save, OPENFILENAMEA* ofn) {
@@ -108,7 +100,6 @@ BOOL WINAPI StubGetSaveFileNameA(OPENFILENAMEA* ofn) { return AnswerFileDialog(t
 
 UINT_PTR WINAPI StubSetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
     UINT_PTR result = SetTimer(window, id, elapse, procedure);
-    g_timerCalls.push_back({true, window, id, elapse, procedure, result});
     if (result != 0) {
         UINT_PTR liveId = window ? id : result;
         auto same = [&](const LiveTimer& t) { return t.window == window && t.id == liveId; };
@@ -120,7 +111,6 @@ UINT_PTR WINAPI StubSetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC pr
 
 BOOL WINAPI StubKillTimer(HWND window, UINT_PTR id) {
     BOOL result = KillTimer(window, id);
-    g_timerCalls.push_back({false, window, id, 0, nullptr, UINT_PTR(result)});
     if (result) {
         auto same = [&](const LiveTimer& t) { return t.window == window && t.id == id; };
         g_liveTimers.erase(std::remove_if(g_liveTimers.begin(), g_liveTimers.end(), same), g_liveTimers.end());
@@ -129,7 +119,7 @@ BOOL WINAPI StubKillTimer(HWND window, UINT_PTR id) {
 }
 
 void Patch(HMODULE plugin, const char* dll, const char* function, const void* stub) {
-    if (PatchImport(plugin, dll, function, stub) > 0) g_patched.push_back(function);
+    PatchImport(plugin, dll, function, stub);
 }
 
 }  // namespace
@@ -143,21 +133,18 @@ void InstallSystemStubs(HMODULE plugin) {
     Patch(plugin, "comdlg32.dll", "GetSaveFileNameA", reinterpret_cast<const void*>(&StubGetSaveFileNameA));
     Patch(plugin, "user32.dll", "SetTimer", reinterpret_cast<const void*>(&StubSetTimer));
     Patch(plugin, "user32.dll", "KillTimer", reinterpret_cast<const void*>(&StubKillTimer));
-    if (InstallAllocationStub(plugin)) g_patched.push_back("malloc");
-    if (InstallCommonControlsStub(plugin)) g_patched.push_back("InitCommonControlsEx");
-    for (const std::string& name : InstallFileStubs(plugin)) g_patched.push_back(name);
+    InstallAllocationStub(plugin);
+    InstallCommonControlsStub(plugin);
+    InstallFileStubs(plugin);
 }
 
-const std::vector<std::string>& PatchedImports() { return g_patched; }
 const std::vector<UINT>& Beeps() { return g_beeps; }
 const std::vector<ShellLaunch>& ShellLaunches() { return g_shell; }
 const std::vector<HelpCall>& HelpCalls() { return g_help; }
 const std::vector<MessageBoxCall>& MessageBoxes() { return g_boxes; }
-void AnswerMessageBox(int id) { g_boxAnswers.push_back(id); }
 const std::vector<FileDialogCall>& FileDialogs() { return g_fileDialogs; }
 void ChooseFile(const std::string& path) { g_fileAnswers.push_back({true, path}); }
 void CancelFileDialog() { g_fileAnswers.push_back({false, {}}); }
-const std::vector<TimerCall>& TimerCalls() { return g_timerCalls; }
 const std::vector<LiveTimer>& LiveTimers() { return g_liveTimers; }
 
 void KillLiveTimers() {
@@ -180,15 +167,12 @@ void ResetSystemStubs() {
     KillLiveTimers();
     ResetAllocationStub();
     ResetFileStubs();
-    g_patched.clear();
     g_beeps.clear();
     g_shell.clear();
     g_help.clear();
     g_boxes.clear();
-    g_boxAnswers.clear();
     g_fileDialogs.clear();
     g_fileAnswers.clear();
-    g_timerCalls.clear();
     HoldKeys(false, false);
 }
 

@@ -5,17 +5,15 @@
 // the file calls can be made to fail (allocation_failure.h, file_failure.h)
 // and the common controls' initialisation is recorded (common_controls.h).
 //
-//   sim::InstallSystemStubs(plugin)   rewrites the imports; sim::PatchedImports() lists the names
+//   sim::InstallSystemStubs(plugin)   rewrites the imports
 //   sim::Beeps()                      MessageBeep types, in order
 //   sim::ShellLaunches()              ShellExecuteA calls
 //   sim::HelpCalls()                  WinHelpA calls (keyword filled in for HELP_KEY)
-//   sim::MessageBoxes()               MessageBoxA calls; sim::AnswerMessageBox(id) scripts
-//                                     the next answer (default IDOK)
+//   sim::MessageBoxes()               MessageBoxA calls, each answered IDOK
 //   sim::FileDialogs()                GetOpenFileNameA / GetSaveFileNameA calls;
 //                                     sim::ChooseFile(path) / sim::CancelFileDialog() script
 //                                     the next answer (default: cancel). The filter is kept
 //                                     with each separating zero byte shown as '|'.
-//   sim::TimerCalls()                 SetTimer / KillTimer calls
 //   sim::LiveTimers()                 timers the plug-in set and has not killed
 //   sim::KillLiveTimers()             kills those (before the plug-in is unloaded)
 //   sim::HoldKeys(shift, ctrl)        the thread's keyboard state for GetKeyState
@@ -50,7 +48,6 @@ struct MessageBoxCall {
     std::string text;
     std::string caption;
     UINT type;
-    int answer;
 };
 
 struct FileDialogCall {
@@ -68,15 +65,6 @@ struct FileDialogCall {
     bool accepted;
 };
 
-struct TimerCall {
-    bool set;          // false: KillTimer
-    HWND window;
-    UINT_PTR id;
-    UINT elapse;
-    TIMERPROC procedure;
-    UINT_PTR result;
-};
-
 struct LiveTimer {
     HWND window;
     UINT_PTR id;
@@ -84,16 +72,13 @@ struct LiveTimer {
 };
 
 void InstallSystemStubs(HMODULE plugin);
-const std::vector<std::string>& PatchedImports();
 const std::vector<UINT>& Beeps();
 const std::vector<ShellLaunch>& ShellLaunches();
 const std::vector<HelpCall>& HelpCalls();
 const std::vector<MessageBoxCall>& MessageBoxes();
-void AnswerMessageBox(int id);
 const std::vector<FileDialogCall>& FileDialogs();
 void ChooseFile(const std::string& path);
 void CancelFileDialog();
-const std::vector<TimerCall>& TimerCalls();
 const std::vector<LiveTimer>& LiveTimers();
 void KillLiveTimers();
 void HoldKeys(bool shift, bool ctrl);

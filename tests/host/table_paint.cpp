@@ -19,7 +19,6 @@ const PaintedCell kEmptyCell{};
 }  // namespace
 
 int PaintCount() { return g_paints; }
-int PaintedRows() { return int(g_cells.size()); }
 
 const PaintedCell& Painted(int row, int column) {
     if (row < 0 || row >= int(g_cells.size()) || column < 0 || column >= int(g_cells[row].size())) return kEmptyCell;

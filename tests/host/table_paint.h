@@ -3,7 +3,6 @@
 // table->columnCount, keeping what it painted.
 //
 //   sim::PaintCount()            how many HostPaintTable calls there were
-//   sim::PaintedRows()           rows of the most recent paint
 //   sim::Painted(row, column)    one cell of the most recent paint (empty cell if out of range)
 //   sim::RepaintPending(window)  the window has an update region (it was invalidated)
 //   sim::PaintNow(window)        UpdateWindow: the pending WM_PAINT runs now
@@ -26,7 +25,6 @@ struct PaintedCell {
 };
 
 int PaintCount();
-int PaintedRows();
 const PaintedCell& Painted(int row, int column);
 bool RepaintPending(HWND window);
 void PaintNow(HWND window);
