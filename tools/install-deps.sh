@@ -10,7 +10,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 build_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build)
 test_packages=(googletest python3-pefile)
 wine_packages=(wine wine32:i386 xvfb xauth)
-guest_packages=(qemu-system-x86 debootstrap)
+guest_packages=(qemu-system-x86 debootstrap e2fsprogs)
 
 packages=("${build_packages[@]}")
 case "${1:-}" in

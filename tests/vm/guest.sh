@@ -1,7 +1,7 @@
 # Sourced by the scripts of this folder: where the test guest lives and how
 # long each stage may take. Every value can be set from the environment.
 vm_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-cache_root=${ZENTRILO_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zentrilo}
+cache_root=${ZENTRILO_CACHE:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/zentrilo}
 debian_mirror=${ZENTRILO_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 
 # Limits in seconds: making the image, booting the guest up to its job,
