@@ -37,7 +37,7 @@ step_pid=
 end_step() {
   [ -n "$step_pid" ] || return 0
   kill -TERM "$step_pid" 2>/dev/null && wait "$step_pid" 2>/dev/null
-  kill -KILL -- "-$step_pid" 2>/dev/null
+  kill -KILL -- "-$step_pid" 2>/dev/null || true
   while pgrep -g "$step_pid" >/dev/null; do sleep 0.2; done
   step_pid=
 }
@@ -51,6 +51,7 @@ cleanup() {
   rm -rf --one-file-system "$tmp"
 }
 trap cleanup EXIT
+trap 'echo "guest: making the image failed (make-guest-image.sh, line $LINENO)" >&2' ERR
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
