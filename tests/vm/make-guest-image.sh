@@ -7,7 +7,7 @@
 # No 32-bit program runs on this machine meanwhile: the 64-bit system is
 # installed here in a chroot, the 32-bit packages are only downloaded here and
 # are installed, with the prefix, by the guest itself on its first boot.
-set -euo pipefail
+set -eEuo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/guest.sh"
 . "$here/guest-recipe.sh"
@@ -44,6 +44,7 @@ end_step() {
 
 cleanup() {
   set +e
+  trap - ERR
   end_step
   stop_guest
   # Whatever is still mounted below the unfinished root (proc, sys, dev).
