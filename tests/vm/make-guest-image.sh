@@ -26,6 +26,18 @@ if ! flock -x -n 9; then
 fi
 [ -f "$image_dir/ready" ] && exit 0
 
+# unmount_below DIR: undoes whatever is still mounted below DIR (proc, sys, dev).
+unmount_below() {
+  findmnt -rn -o TARGET | { grep "^$1/" || true; } | sort -r | xargs -r umount -l 2>/dev/null || true
+}
+
+# What an attempt killed outright left behind; nobody else makes one now.
+for stale in "$cache_root"/making.*; do
+  [ -d "$stale" ] || continue
+  unmount_below "$stale"
+  rm -rf --one-file-system "$stale"
+done
+
 start=$SECONDS
 deadline=$((SECONDS + image_limit))
 tmp=$(mktemp -d "$cache_root/making.XXXXXX")
@@ -36,7 +48,7 @@ step_pid=
 # process group of its own, named by timeout's pid.
 end_step() {
   [ -n "$step_pid" ] || return 0
-  kill -TERM "$step_pid" 2>/dev/null && wait "$step_pid" 2>/dev/null
+  { kill -TERM "$step_pid" 2>/dev/null && wait "$step_pid" 2>/dev/null; } || true
   kill -KILL -- "-$step_pid" 2>/dev/null || true
   while pgrep -g "$step_pid" >/dev/null; do sleep 0.2; done
   step_pid=
@@ -47,8 +59,7 @@ cleanup() {
   trap - ERR
   end_step
   stop_guest
-  # Whatever is still mounted below the unfinished root (proc, sys, dev).
-  findmnt -rn -o TARGET | grep "^$root/" | sort -r | xargs -r umount -l 2>/dev/null
+  unmount_below "$tmp"
   rm -rf --one-file-system "$tmp"
 }
 trap cleanup EXIT
