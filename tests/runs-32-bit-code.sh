@@ -7,6 +7,14 @@
 # slowly and unreliably for Wine, so that counts as no.
 set -uo pipefail
 probe=$1/i386-probe
+for handler in /proc/sys/fs/binfmt_misc/*; do
+  [ -f "$handler" ] || continue
+  if grep -qx enabled "$handler" && grep -q '^magic 7f454c4601010100000000000000000002000300' "$handler"; then
+    echo "i386 programs are handed to $(sed -n 's/^interpreter //p' "$handler") (binfmt_misc), not run natively"
+    exit 1
+  fi
+done
+
 {
   # ELF header: 32-bit, little-endian, executable, i386, entry 0x08048054.
   printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00'
@@ -18,14 +26,6 @@ probe=$1/i386-probe
   # mov ebx, 42; mov eax, 1 (exit); int 0x80
   printf '\xbb\x2a\x00\x00\x00\xb8\x01\x00\x00\x00\xcd\x80'
 } >"$probe" && chmod +x "$probe" || exit 1
-
-for handler in /proc/sys/fs/binfmt_misc/*; do
-  [ -f "$handler" ] || continue
-  if grep -qx enabled "$handler" && grep -q '^magic 7f454c4601010100000000000000000002000300' "$handler"; then
-    echo "i386 programs are handed to $(sed -n 's/^interpreter //p' "$handler") (binfmt_misc), not run natively"
-    exit 1
-  fi
-done
 
 out=$("$probe" 2>&1)
 rc=$?
