@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# Installs what building (and, with "tests", testing) needs on Debian, when missing.
+# Installs what building needs on Debian, when missing; with "tests", also what
+# running the tests under Wine here needs; with "tests-emulated", what running
+# them in the emulated guest needs instead (tests/vm/).
 set -euo pipefail
 
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 build_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build)
-test_packages=(googletest wine wine32:i386 xvfb xauth python3-pefile)
+test_packages=(googletest python3-pefile)
+wine_packages=(wine wine32:i386 xvfb xauth)
+guest_packages=(qemu-system-x86 debootstrap e2fsprogs)
 
 packages=("${build_packages[@]}")
-if [ "${1:-}" = tests ]; then packages+=("${test_packages[@]}"); fi
+case "${1:-}" in
+  tests) packages+=("${test_packages[@]}" "${wine_packages[@]}") ;;
+  tests-emulated) packages+=("${test_packages[@]}" "${guest_packages[@]}") ;;
+esac
 
 for p in "${packages[@]}"; do have "$p" || need+=("$p"); done
 [ ${#need[@]} -eq 0 ] && exit 0

@@ -3,6 +3,7 @@
 #include "main_window.h"
 #include "violations.h"
 
+#include <cstdlib>
 #include <deque>
 
 namespace sim {
@@ -15,6 +16,29 @@ struct DialogAction {
     std::string caption;
     std::function<void(HWND)> action;
 };
+
+// ZENTRILO_TIME_SCALE stretches the limits of waits for something to happen,
+// for machines where the tests run many times slower (an emulated one).
+DWORD TimeScale() {
+    static const DWORD scale = [] {
+        char text[16] = "";
+        DWORD length = GetEnvironmentVariableA("ZENTRILO_TIME_SCALE", text, sizeof text);
+        long value = length > 0 && length < sizeof text ? std::strtol(text, nullptr, 10) : 1;
+        return value >= 1 && value <= 100 ? DWORD(value) : DWORD(1);
+    }();
+    return scale;
+}
+
+bool PumpWithin(const std::function<bool()>& done, DWORD limitMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpMessages();
+        if (done()) return true;
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= limitMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, limitMs - elapsed, QS_ALLINPUT);
+    }
+}
 
 std::deque<DialogAction> g_actions;
 UINT_PTR g_driverTimer = 0;
@@ -51,7 +75,7 @@ void WatchModalDialogs() {
     }
     DWORD now = GetTickCount();
     if (g_modalSince == 0) g_modalSince = now ? now : 1;
-    if (now - g_modalSince < kModalLimitMs) return;
+    if (now - g_modalSince < kModalLimitMs * TimeScale()) return;
     ReportViolation("modal dialog \"" + Caption(active) + "\" was left open; cancelled by the host");
     EndDialog(active, IDCANCEL);
     g_modalSince = 0;
@@ -78,18 +102,9 @@ void PumpMessages() {
     }
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        PumpMessages();
-        if (done()) return true;
-        DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= limitMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, limitMs - elapsed, QS_ALLINPUT);
-    }
-}
+bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) { return PumpWithin(done, limitMs * TimeScale()); }
 
-void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
+void PumpFor(DWORD ms) { PumpWithin([] { return false; }, ms); }
 
 std::vector<HWND> TopLevelDialogs() {
     std::vector<HWND> dialogs;

@@ -13,6 +13,11 @@
 //   sim::StartDialogDriver() / StopDialogDriver()
 //        the 20 ms thread timer behind it; it also ends a modal dialog left open for
 //        more than 5 s with IDCANCEL and reports a violation, so a test cannot hang
+//
+// The limit of PumpUntil and the 5 s of the dialog driver are multiplied by the
+// environment variable ZENTRILO_TIME_SCALE (a whole number, 1 when unset), which
+// the emulated test guest sets: a slow machine only waits longer for what does
+// not happen. PumpFor is not scaled: to wait for something, use PumpUntil.
 #pragma once
 
 #include <windows.h>
