@@ -4,7 +4,7 @@
 # The output goes through a file: Wine's helper processes inherit the
 # program's stdout and outlive it, which would keep a pipe open.
 set -uo pipefail
-prefix=$1
+prefix=$(realpath -m "$1")  # Wine takes an absolute prefix only
 shift
 here=$(cd "$(dirname "$0")" && pwd)
 "$here/wine-prefix.sh" "$prefix" || exit 1
