@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "core/bookmark_list.h"
+#include "core/bookmark_views.h"
 #include "core/plugin_state.h"
 #include "core/store.h"
 #include "host/host.h"
-#include "ui/list_window.h"
 
 namespace zt {
 
@@ -38,9 +38,9 @@ void GoToBookmark(uint32_t address) {
     HostSetCpu(0, address, 0, 0, kHostSetCpuMode);
     int position = ActivePosition(address);
     PublishStatus(position);
-    if (ListWindowExists()) {
+    if (g_table.window) {
         g_table.sorted.selectedRow = position - 1;
-        RepaintListWindow();
+        RepaintBookmarkList();
     }
 }
 

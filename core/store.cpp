@@ -3,11 +3,10 @@
 #include <cstdio>
 
 #include "core/bookmark_list.h"
+#include "core/bookmark_views.h"
 #include "core/plugin_state.h"
 #include "core/text.h"
 #include "host/host.h"
-#include "ui/list_window.h"
-#include "ui/navigation_panel.h"
 
 namespace zt {
 
@@ -64,9 +63,9 @@ int SetBookmark(uint32_t address, bool toggle, bool flash, bool publish) {
         result = DeleteBookmark(address, flash);
     }
 
-    RepaintListWindow();
+    RepaintBookmarkList();
     PublishStatus(publish ? ActivePosition(address) : -1);
-    EnableSwitchButton(result != kBookmarkRemoved);
+    EnableSwitchCommand(result != kBookmarkRemoved);
     return result;
 }
 
@@ -89,14 +88,14 @@ void PublishStatus(int position) {
     }
     char caption[64];
     std::snprintf(caption, sizeof caption, "Bk. (%d/%02d/%d)", position, active, total);
-    SetPanelCaption(caption);
+    ShowStatusCaption(caption);
 }
 
 void ClearAllBookmarks() {
     ClearBookmarkList();
     HostDeleteSortedRange(BookmarkSorted(), 0, 0xFFFFFFFF);
-    RepaintListWindow();
-    SetPanelCaption("Zentrilo");
+    RepaintBookmarkList();
+    ShowStatusCaption("Zentrilo");
 }
 
 }  // namespace zt

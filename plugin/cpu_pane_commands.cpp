@@ -1,4 +1,4 @@
-#include "core/cpu_pane_commands.h"
+#include "plugin/cpu_pane_commands.h"
 
 #include <windows.h>
 

@@ -1,5 +1,6 @@
-#include "core/lifecycle.h"
+#include "plugin/lifecycle.h"
 
+#include "core/bookmark_views.h"
 #include "core/plugin_state.h"
 #include "core/settings.h"
 #include "core/store.h"
@@ -18,10 +19,14 @@ constexpr int kFirstItems = 16;
 
 void RefuseWith(const char* format) { HostLog(0, kHostLogFailure, format, kPluginName); }
 
+// The store and navigation show their changes in the list window and on the panel.
+void ConnectWindows() { ConnectBookmarkViews({RepaintListWindow, SetPanelCaption, EnableSwitchButton}); }
+
 }  // namespace
 
 int InitialisePlugin(int hostVersion, HWND mainWindow) {
     if (hostVersion < kPluginInterfaceVersion) return -1;
+    ConnectWindows();
 
     if (HostCreateSorted(BookmarkSorted(), "ZentriloList", sizeof(BookmarkRecord), kFirstItems, nullptr,
                          nullptr) != 0) {

@@ -7,13 +7,13 @@
 #include <cstring>
 
 #include "core/bookmark_list.h"
-#include "core/cpu_pane_commands.h"
-#include "core/lifecycle.h"
-#include "core/main_menu.h"
 #include "core/navigation.h"
 #include "core/plugin_state.h"
 #include "core/project_file.h"
 #include "core/version.h"
+#include "plugin/cpu_pane_commands.h"
+#include "plugin/lifecycle.h"
+#include "plugin/main_menu.h"
 
 namespace {
 constexpr int kOriginPluginMenu = 0;

@@ -1,4 +1,4 @@
-#include "core/main_menu.h"
+#include "plugin/main_menu.h"
 
 #include <windows.h>
 
