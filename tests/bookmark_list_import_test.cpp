@@ -173,7 +173,7 @@ TEST_F(BookmarkListImportTest, TenThousandEntriesAreReadAndCounted) {
                       unsigned(0x30000000 + i), unsigned(i));
         entries += entry;
     }
-    ImportText(List(entries + "{\"address\": 4198403, \"name\": \"last\"}"));
+    ImportText(List(entries + "{\"address\": 4198403, \"module\": \"target\", \"name\": \"last\"}"));
     EXPECT_EQ("Zentrilo: 1 bookmarks imported, 9999 skipped (module not loaded)!", LastFlash());
     EXPECT_EQ("last", Bookmark(kTarget + 0x1003)->name);
 }
