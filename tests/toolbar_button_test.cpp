@@ -26,8 +26,9 @@ public:
 private:
     static LRESULT CALLBACK Watch(int code, WPARAM wParam, LPARAM lParam) {
         if (code == HCBT_CREATEWND) {
-            HWND parent = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->hwndParent;
-            if (refuse_ && parent == sim::MainWindow()) return 1;
+            const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+            HWND parent = create->hwndParent;
+            if (refuse_ && parent == sim::MainWindow() && (create->style & WS_CHILD)) return 1;
             if (parent == sim::MdiClient()) commandsAtChildCreation_.push_back(sim::FrameCommands().size());
         }
         return CallNextHookEx(nullptr, code, wParam, lParam);
