@@ -67,10 +67,10 @@ VISTA_OR_LATER = ["GetTickCount64", "InitializeCriticalSectionEx", "InitOnce*", 
                   "AddDllDirectory", "SetDefaultDllDirectories", "RaiseFailFastException", "WaitOnAddress",
                   "WakeByAddress*"]
 WINDOWS_XP = (5, 1)
-# 170 KB without the bookmark lists; the JSON parser (nlohmann-json) brings
+# 122 KB without the bookmark lists; the JSON parser (nlohmann-json) brings
 # the C++ library's strings, its exception classes and strtod with it, about
 # 145 KB more.
-SIZE_LIMIT = 330 * 1024
+SIZE_LIMIT = 280 * 1024
 
 results = []
 
