@@ -5,7 +5,10 @@
 // import and a save); at the end, each row's scale ratio: its cost at the
 // largest n over its cost at the smallest, from this one run.
 //
-//   OllyDbg.exe [--sizes=100,1000,10000,100000] [--rounds=31]
+//   OllyDbg.exe [--sizes=100,1000,10000,100000] [--rounds=31] [--load-rounds=N]
+//
+// --load-rounds sets the rounds of the project load, the import and the save
+// (5, and 3 from n = 100,000 on, when not given).
 #include "host/exchange_bytes.h"
 #include "host/plugin_fixture.h"
 #include "host/temp_folder.h"
@@ -28,6 +31,7 @@ constexpr int kUnboundKey = VK_DOWN;
 
 std::vector<int> g_sizes = {100, 1000, 10000, 100000};
 int g_rounds = 31;
+int g_loadRounds = 0;  // 0: by n
 
 // Row name -> n -> microseconds, rows in the order first measured.
 std::vector<std::string> g_rows;
@@ -93,7 +97,7 @@ public:
 
 private:
     uint32_t At(int i) const { return kCode + uint32_t(i) * kStride; }
-    int LoadRounds() const { return n_ >= 100000 ? 3 : 5; }
+    int LoadRounds() const { return g_loadRounds > 0 ? g_loadRounds : n_ >= 100000 ? 3 : 5; }
 
     // Frees what the host recorded so far: a run makes millions of calls.
     static void ForgetCalls() {
@@ -268,6 +272,8 @@ void ParseArguments(int argc, char** argv) {
                 at = *end == ',' ? end + 1 : end;
                 if (end == at && *at) break;
             }
+        } else if (argument.rfind("--load-rounds=", 0) == 0) {
+            g_loadRounds = std::max(1, std::atoi(argv[i] + 14));
         } else if (argument.rfind("--rounds=", 0) == 0) {
             g_rounds = std::max(1, std::atoi(argv[i] + 9));
         }

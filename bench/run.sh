@@ -3,7 +3,7 @@
 # benchmark (a release build of the plug-in in another simulated debugger)
 # and runs it under Wine, on this machine where it runs 32-bit code,
 # otherwise (or with ZENTRILO_EMULATED=1) in the emulated guest (tests/vm/).
-# Not part of ./test.sh. The program pins itself to one CPU.
+# Not part of ./test.sh. Wine and its wineserver run pinned to one CPU.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${ZENTRILO_BENCH_BUILD:-build/bench}
@@ -29,6 +29,7 @@ program=$build/bench/OllyDbg.exe
 
 # A whole run takes minutes, more in the guest: longer limits than the tests'.
 limit=${ZENTRILO_BENCH_TIMEOUT:-5400}
+export ZENTRILO_WINE_CPU=${ZENTRILO_WINE_CPU:-0}
 if [ "$emulated" = 1 ]; then
   export ZENTRILO_VM_RUN_TIMEOUT=$limit
   tests/vm/run-in-guest.sh "$program" "$@"
