@@ -45,8 +45,7 @@ int DeleteBookmark(uint32_t address, bool flash) {
     return kBookmarkRemoved;
 }
 
-// Changes the set, repaints the list and sets the "!" button: all that
-// SetBookmark does but the caption.
+// Changes the set and repaints the list: what SetBookmark and LoadBookmark share.
 int ChangeBookmark(uint32_t address, bool toggle, bool flash) {
     int result = kBookmarkKept;
     if (!g_bookmarks.contains(address)) {
