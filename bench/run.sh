@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# bench/run.sh [--sizes=100,1000,10000,100000] [--rounds=31]: builds the
-# benchmark (a release build of the plug-in in another simulated debugger)
-# and runs it under Wine, on this machine where it runs 32-bit code,
-# otherwise (or with ZENTRILO_EMULATED=1) in the emulated guest (tests/vm/).
+# bench/run.sh [--sizes=100,1000,10000,100000] [--rounds=31] [...]: builds
+# the benchmark (the release plug-in, as build.sh makes it, in another
+# simulated debugger) and runs it under Wine, on this machine where it runs
+# 32-bit code, otherwise (or with ZENTRILO_EMULATED=1) in the emulated guest.
 # Not part of ./test.sh. Wine and its wineserver run pinned to one CPU.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +23,7 @@ fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENTRILO_BENCH=ON \
   -DZENTRILO_EMULATED=$([ "$emulated" = 1 ] && echo ON || echo OFF) \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake >/dev/null
 cmake --build "$build" --target zentrilo_bench
 program=$build/bench/OllyDbg.exe
 
