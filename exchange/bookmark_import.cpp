@@ -41,21 +41,21 @@ void MarkIfModuleChanged(uint32_t address, BookmarkRecord& bookmark) {
     char now[kModuleFieldSize];
     CopyText(now, module->shortName, kHostModuleNameLength);
     if (lstrcmpiA(now, bookmark.module) == 0) return;
-    bookmark.active = 0;
+    SetBookmarkActive(bookmark, 0);
     CopyText(bookmark.name, kModuleChangedMarker);
 }
 
 // Makes or keeps the bookmark and gives it the file's fields, comment and
 // label. False when the bookmark has no record to fill.
 bool ApplyRecord(const ExchangeRecord& record, uint32_t address) {
-    SetBookmark(address, false, false, true);
+    LoadBookmark(address);
     BookmarkRecord* bookmark = FindRecord(address);
     if (!bookmark) return false;
     const BookmarkRecord& stored = record.bookmark;
     CopyText(bookmark->name, stored.name, sizeof stored.name);
     CopyText(bookmark->originalDisassembly, stored.originalDisassembly, sizeof stored.originalDisassembly);
     CopyText(bookmark->module, stored.module, sizeof stored.module);
-    bookmark->active = stored.active;
+    SetBookmarkActive(*bookmark, stored.active);
 
     char comment[kCommentFieldSize];
     CopyText(comment, record.comment, sizeof record.comment);
@@ -80,8 +80,12 @@ uint64_t ApplyRecords(std::FILE* file, uint64_t count, const HostCpuPane& pane) 
             last = address;
         }
     }
-    // Each bookmark's caption was made before its fields were filled in.
-    if (applied) PublishStatus(ActivePosition(last));
+    // The caption once, at the end: the last bookmark's position, or -1 when
+    // none could be stored.
+    if (applied)
+        PublishStatus(ActivePosition(last));
+    else if (read > 0)
+        PublishStatus(-1);
     return read;
 }
 

@@ -11,6 +11,9 @@ namespace sim {
 namespace {
 
 constexpr int kCellBuffer = 256;
+// With lean tables the host paints what a window shows, one screenful of
+// rows from the top, as the real debugger does; otherwise every row.
+constexpr size_t kLeanVisibleRows = 40;
 
 int g_paints = 0;
 std::vector<std::vector<PaintedCell>> g_cells;
@@ -52,7 +55,7 @@ extern "C" int __cdecl HostPaintTable(HWND window, HostTable* table, HostCellTex
         ReportViolation("HostPaintTable with a column count outside 0..17");
         return 0;
     }
-    for (const uint8_t* item : SortedItems(&table->sorted)) {
+    for (const uint8_t* item : SortedItems(&table->sorted, LeanTables() ? kLeanVisibleRows : SIZE_MAX)) {
         std::vector<PaintedCell> row;
         for (int column = 0; column < columns; ++column) {
             char text[kCellBuffer] = {};

@@ -32,6 +32,7 @@ cp "$here/../run-under-wine.sh" "$here/../wine-prefix.sh" "$job/"
     "$folder" "$folder"
   printf 'cd %q\n' "$folder"
   printf 'export ZENTRILO_TIME_SCALE=%q ZENTRILO_TEST_TIMEOUT=%q\n' "$scale" "$((run_limit - 30))"
+  [ -n "${ZENTRILO_WINE_CPU:-}" ] && printf 'export ZENTRILO_WINE_CPU=%q\n' "$ZENTRILO_WINE_CPU"
   printf '/job/run-under-wine.sh %q %q' "$guest_prefix" "$program"
   [ $# -gt 0 ] && printf ' %q' "$@"
   echo
