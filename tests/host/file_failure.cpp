@@ -90,6 +90,10 @@ void FailFileRead(int nth) { g_readsToFailure = nth; }
 void FailFileClose() { g_failClose = true; }
 void ReportFileSize(DWORD low, DWORD high, DWORD error) { g_size = {true, low, high, error}; }
 
+bool FileFailurePending() {
+    return g_failOpen || g_writesToFailure > 0 || g_readsToFailure > 0 || g_failClose || g_size.scripted;
+}
+
 void ResetFileStubs() {
     g_failOpen = false;
     g_writesToFailure = 0;

@@ -10,6 +10,7 @@
 //                                   reports an error on that file
 //   sim::FailFileClose()            the next fclose closes the file but returns EOF, as when its
 //                                   buffered data cannot be written
+//   sim::FileFailurePending()       a scripted failure has not happened yet
 //   sim::ReportFileSize(low, high, error)
 //                                   the next GetFileSize answers low (high part in *high) with
 //                                   `error` as the thread's last error
@@ -28,6 +29,7 @@ void FailFileWrite(int nth);
 void FailFileRead(int nth);
 void FailFileClose();
 void ReportFileSize(DWORD low, DWORD high, DWORD error);
+bool FileFailurePending();
 
 void ResetFileStubs();
 
