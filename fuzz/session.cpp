@@ -176,15 +176,22 @@ void Session::StartWorld() {
 }
 
 int Session::Run(const RunOptions& options) {
-    const Kind* kind = nullptr;
+    std::vector<const Kind*> kinds;
     for (const Kind& candidate : Kinds())
-        if (options.kind == candidate.name) kind = &candidate;
-    if (!kind) {
+        if (options.kind == candidate.name || options.kind == "all") kinds.push_back(&candidate);
+    if (kinds.empty()) {
         std::printf("FUZZ: no input kind \"%s\"\n", options.kind.c_str());
         return 1;
     }
-    g_position = {kind->name, options.seed, options.first, options.first, "start"};
+    g_position = {kinds.front()->name, options.seed, options.first, options.first, "start"};
     StartWorld();
+    for (const Kind* kind : kinds) RunKind(*kind, options);
+    return failures_;
+}
+
+void Session::RunKind(const Kind& kindToRun, const RunOptions& options) {
+    const Kind* kind = &kindToRun;
+    g_position.kind = kind->name;
     const DWORD started = GetTickCount();
     for (uint32_t i = 0; i < options.count; ++i) {
         g_position.index = options.first + i;
@@ -230,7 +237,8 @@ int Session::Run(const RunOptions& options) {
                 kind->name, unsigned(options.seed), unsigned(options.first), unsigned(options.count),
                 static_cast<unsigned long long>(operations_), static_cast<unsigned long long>(checks_), failures_,
                 static_cast<unsigned long>(GetTickCount() - started));
-    return failures_;
+    operations_ = checks_ = 0;
+    times_.clear();
 }
 
 void Session::ListKey(WPARAM key, bool shift) {

@@ -18,6 +18,8 @@
 
 namespace fuzz {
 
+struct Kind;
+
 // The debugged program the fuzzer shows the plug-in.
 constexpr uint32_t kModuleBase = 0x400000, kCode = 0x401000, kCodeSize = 0x1000;
 constexpr uint32_t kOtherBase = 0x70000000;   // module "Other.dll", one readable page
@@ -44,7 +46,8 @@ extern Position g_position;
 
 class Session : public PluginTest {
 public:
-    // Runs the inputs the options ask for; the number of failures.
+    // Runs the inputs the options ask for, of one kind or (kind "all") of
+    // each in turn; the number of failures.
     int Run(const RunOptions& options);
 
     // For the kinds' drivers.
@@ -98,6 +101,7 @@ private:
     enum class CaptionState { Zentrilo, Counts, Total, Stale };
     void Time(const char* what, LARGE_INTEGER since);
     void StartWorld();
+    void RunKind(const Kind& kind, const RunOptions& options);
     void BeginStep();
     void CheckTable(const std::vector<const uint8_t*>& items);
     void CheckCaption(const std::vector<const uint8_t*>& items);
