@@ -60,6 +60,16 @@ bool InRange(const std::string& key, const std::string& value) {
     return number == 0 || number == 1;   // flags and modifiers
 }
 
+// Whether the help file the plug-in reads (at most 259 characters of the
+// setting) opens; otherwise the list's help command opens the Settings dialog.
+bool HelpFileOpens() {
+    const std::string path = sim::StoredText("opcode_help_file").substr(0, kPathLimit);
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
 }  // namespace
 
 void SettingsValueInput(Session& session) {
@@ -90,8 +100,7 @@ void SettingsValueInput(Session& session) {
         const int rows = int(session.BookmarkAddresses().size());
         if (rows == 0) break;
         session.Table()->sorted.selectedRow = int(rng.Below(uint32_t(rows)));
-        const bool helpFileExists = GetFileAttributesA(sim::StoredText("opcode_help_file").c_str()) != INVALID_FILE_ATTRIBUTES;
-        if (!helpFileExists) CloseSettingsWhenShown(rng);
+        if (!HelpFileOpens()) CloseSettingsWhenShown(rng);
         session.ListKey(kSlashKey, true);
         break;
     }

@@ -166,6 +166,7 @@ void Session::StartWorld() {
     AddBlock(kOtherBase, 0x1000, 0xCC);
     ShowBlock(kCode, kCodeSize);
     StoreSetting("restore_bookmarks_window", 1);
+    sim::WriteFileBytes(FilePath("help.hlp"), {'?'});   // a help file that exists
     if (Start() != 0 || ListWindow() == nullptr || (panel_ = FindPanel()) == nullptr) Fail("the plug-in did not start");
     // The watcher subclasses the pane on its first tick; from then on every
     // selection change republishes the caption.
