@@ -40,7 +40,9 @@ if [ -z "$emulated" ]; then
 fi
 # One Wine process: the fuzzer's arguments; its output on stdout.
 run_once() {
-  if [ "$emulated" = 1 ]; then
+  if [ -n "${ZENTRILO_FUZZ_RUNNER:-}" ]; then   # a stand-in, to try this script itself
+    "$ZENTRILO_FUZZ_RUNNER" "$program" "$@"
+  elif [ "$emulated" = 1 ]; then
     flock /tmp/zentrilo-guest-run.lock "$root/tests/vm/run-in-guest.sh" "$program" --gtest_color=no "$@"
   else
     "$root/tests/wine-prefix.sh" "$build/wineprefix" >/dev/null
@@ -105,7 +107,7 @@ for k in $kinds; do
       crashes=$((crashes + 1))
       inputs=$((inputs + n)) at=$((at + n))
     fi
-    grep -a '^FUZZ-TIME' "$log" | tr '\n' ';' | sed 's/FUZZ-TIME //g; s/^/run.sh: times: /; s/;$/\n/'
+    grep -a '^FUZZ-TIME' "$log" | tr '\n' ';' | sed 's/FUZZ-TIME //g; s/^/run.sh: times: /; s/;$/\n/' || true
     echo "run.sh: $k: $inputs of $count inputs done, $failures failures, $crashes crashes, $(( $(date +%s) - started )) s"
     rm -f "$log"
   done
