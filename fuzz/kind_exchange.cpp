@@ -79,8 +79,6 @@ std::vector<uint8_t> MakeFile(Session& session, uint32_t base) {
     }
 }
 
-bool IsPlaceholder(const std::string& name) { return name == "n/a" || name == kModuleChanged; }
-
 // What the bookmark at each address must hold after a whole file was read:
 // the last record for it wins, then the module check may disable and mark it.
 void CheckImported(Session& session, const std::vector<uint8_t>& file, uint32_t base, size_t namesBefore) {
@@ -114,7 +112,6 @@ void CheckImported(Session& session, const std::vector<uint8_t>& file, uint32_t 
         if (comments.count(address) == 0 || comments[address] != want)
             session.Fail("the comment given to the host for " + Hex(address) + " is not the file's");
     }
-    (void)IsPlaceholder;
 }
 
 }  // namespace
