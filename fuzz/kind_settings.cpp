@@ -99,6 +99,7 @@ void SettingsValueInput(Session& session) {
     case 6: case 7: {
         const int rows = int(session.BookmarkAddresses().size());
         if (rows == 0) break;
+        if (!session.ListWindow()) session.Action(kOriginPluginMenu, kMenuList);
         session.Table()->sorted.selectedRow = int(rng.Below(uint32_t(rows)));
         if (!HelpFileOpens()) CloseSettingsWhenShown(rng);
         session.ListKey(kSlashKey, true);

@@ -193,6 +193,11 @@ int Session::Run(const RunOptions& options) {
 void Session::RunKind(const Kind& kindToRun, const RunOptions& options) {
     const Kind* kind = &kindToRun;
     g_position.kind = kind->name;
+    g_position.index = options.first;
+    // Each kind starts from no bookmarks, whatever the one before left.
+    Action(kOriginPluginMenu, kMenuClear);
+    CaptionCleared();
+    const int failuresBefore = failures_;
     const DWORD started = GetTickCount();
     for (uint32_t i = 0; i < options.count; ++i) {
         g_position.index = options.first + i;
@@ -229,14 +234,15 @@ void Session::RunKind(const Kind& kindToRun, const RunOptions& options) {
 
         if ((i + 1) % options.progressEvery == 0 || i + 1 == options.count) {
             std::printf("FUZZ-PROGRESS kind=%s index=%u done=%u failures=%d ms=%lu\n", kind->name,
-                        unsigned(g_position.index), unsigned(i + 1), failures_,
+                        unsigned(g_position.index), unsigned(i + 1), failures_ - failuresBefore,
                         static_cast<unsigned long>(GetTickCount() - started));
         }
     }
     for (const auto& [name, total] : times_) std::printf("FUZZ-TIME %s %.0f ms\n", name.c_str(), total);
     std::printf("FUZZ-DONE kind=%s seed=%u first=%u inputs=%u operations=%llu checks=%llu failures=%d ms=%lu\n",
                 kind->name, unsigned(options.seed), unsigned(options.first), unsigned(options.count),
-                static_cast<unsigned long long>(operations_), static_cast<unsigned long long>(checks_), failures_,
+                static_cast<unsigned long long>(operations_), static_cast<unsigned long long>(checks_),
+                failures_ - failuresBefore,
                 static_cast<unsigned long>(GetTickCount() - started));
     operations_ = checks_ = 0;
     times_.clear();

@@ -56,6 +56,7 @@ public:
     using PluginTest::Caption;
     using PluginTest::dll;
     using PluginTest::FindPanel;
+    using PluginTest::ListWindow;
     using PluginTest::Flashes;
     using PluginTest::Menu;
     using PluginTest::Shortcut;
