@@ -84,14 +84,12 @@ void SettingsValueInput(Session& session) {
         const int key = stored ? sim::StoredInt(prefix + "key", 0) : int(rng.Below(256));
         auto modifier = [&](const char* part) { return stored ? sim::StoredInt(prefix + part, 0) : int(rng.Below(2)); };
         const int alt = modifier("alt"), shift = modifier("shift"), ctrl = modifier("ctrl");
-        sim::SelectInPane(session.Address());   // the subclassed pane republishes
-        session.CaptionPublished();
+        session.SelectSomewhere();
         session.Shortcut(kOriginCpuPane, ctrl, alt, shift, key, sim::Pane());
         break;
     }
     case 4: case 5:
-        sim::SelectInPane(session.Address());
-        session.CaptionPublished();
+        session.SelectSomewhere();
         session.Menu(kOriginCpuPane, sim::Pane());
         sim::ReplyText(Text(rng, rng.Below(300)));
         session.Action(kOriginCpuPane, 0, sim::Pane());

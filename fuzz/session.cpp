@@ -132,6 +132,14 @@ uint32_t Session::PaneBase() {
     return rng().Pick(std::vector<uint32_t>{kCode, kCode, kCode, kModuleBase, kOtherBase, 0, 0x80000000, 0xFFFFF000});
 }
 
+uint32_t Session::SelectSomewhere() {
+    uint32_t address = Address();
+    if (address == 0) address = kCode;
+    SelectInPane(address);
+    CaptionPublished();
+    return address;
+}
+
 void Session::Fail(const std::string& what) {
     if (++failures_ <= kReportedFailures) {
         std::printf("FUZZ-FAIL kind=%s seed=%u first=%u index=%u step=%s: %s\n", g_position.kind,
@@ -278,8 +286,7 @@ void Session::RandomOperation() {
         break;
     case 9: case 10: {
         step = "!";
-        SelectInPane(address);   // the subclassed pane republishes
-        CaptionPublished();
+        SelectSomewhere();
         HWND bang = GetDlgItem(panel_, kBangButton);
         SendMessageA(panel_, WM_COMMAND, MAKEWPARAM(kBangButton, BN_CLICKED), reinterpret_cast<LPARAM>(bang));
         break;

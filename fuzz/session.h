@@ -70,6 +70,9 @@ public:
     // the other module, memory nobody has, and the ends of the address space.
     uint32_t Address();
     uint32_t PaneBase();   // a block base for the CPU pane
+    // Selects a random address in the CPU pane, never 0: the subclassed pane
+    // republishes the caption for a selection, and 0 means none.
+    uint32_t SelectSomewhere();
 
     // A broken invariant: reported with the input's position, counted.
     void Fail(const std::string& what);
