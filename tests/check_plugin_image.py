@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Checks what the debugger and Windows see of Zentrilo.dll without running it:
-its export directory, its imports and its resources. Prints a GoogleTest-like
+its export directory, its imports, its resources and its version resource. Prints a GoogleTest-like
 summary line of its own: 'N passed, N failed'."""
+import pathlib
+import re
 import struct
 import sys
 
@@ -48,6 +50,7 @@ PANEL_BUTTONS = [(1002, "<", (0, 0, 17, 11), 0x50010000), (1003, ">", (19, 0, 17
                  (1004, "#", (37, 0, 15, 11), 0x50010000), (1005, "!", (53, 0, 15, 11), 0x58010000)]
 
 results = []
+VERSION_NUMBERS = pathlib.Path(__file__).resolve().parent.parent / "core/version_numbers.h"
 
 
 def check(name, condition, detail=""):
@@ -110,6 +113,26 @@ def check_template(number, d, style, exstyle, size, caption):
     check(f"dialog {number} font", d["font"] == ("MS Shell Dlg", 8, 400, 0, 1), str(d["font"]))
 
 
+def check_version(pe):
+    """What Windows shows in the file's properties: the version of the source, the product, the licence."""
+    major, minor = (int(n) for n in re.search(r"MAJOR (\d+)\s+#define ZT_VERSION_MINOR (\d+)",
+                                              VERSION_NUMBERS.read_text()).groups())
+    fixed = getattr(pe, "VS_FIXEDFILEINFO", None)
+    check("has a version resource", bool(fixed))
+    if not fixed:
+        return
+    numbers = [(f.FileVersionMS, f.FileVersionLS, f.ProductVersionMS, f.ProductVersionLS) for f in fixed]
+    check(f"file and product version are {major}.{minor}.0.0", numbers == [((major << 16) | minor, 0) * 2],
+          str(numbers))
+    strings = {k.decode(): v.decode() for info in pe.FileInfo[0] if info.Key == b"StringFileInfo"
+               for table in info.StringTable for k, v in table.entries.items()}
+    want = {"ProductName": "Zentrilo", "FileVersion": f"{major}.{minor}", "ProductVersion": f"{major}.{minor}",
+            "OriginalFilename": "Zentrilo.dll"}
+    check("version strings name the product and version", {k: strings.get(k) for k in want} == want, str(strings))
+    check("version strings describe the file", "OllyDbg" in strings.get("FileDescription", ""), str(strings))
+    check("copyright names the licence", "MIT License" in strings.get("LegalCopyright", ""), str(strings))
+
+
 def main(path):
     pe = pefile.PE(path)
     exports = pe.DIRECTORY_ENTRY_EXPORT
@@ -161,6 +184,8 @@ def main(path):
 
     manifest = resource(pe, 24, 2)
     check("has a manifest", manifest is not None and b"<assembly" in manifest)
+
+    check_version(pe)
 
     failed = results.count(False)
     print(f"{len(results) - failed} passed, {failed} failed")
