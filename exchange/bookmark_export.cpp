@@ -8,6 +8,7 @@
 #include "exchange/exchange_file.h"
 #include "exchange/exchange_record.h"
 #include "exchange/file_chooser.h"
+#include "exchange/file_replace.h"
 #include "exchange/shown_block.h"
 #include "host/host.h"
 
@@ -31,7 +32,8 @@ ExchangeRecord RecordFor(const BookmarkRecord& bookmark, uint32_t base) {
 }
 
 // Writes every bookmark that has its record; false as soon as a write fails.
-bool WriteBookmarks(std::FILE* file, const HostCpuPane& pane) {
+bool WriteBookmarks(std::FILE* file, void* context) {
+    const HostCpuPane& pane = *static_cast<const HostCpuPane*>(context);
     for (const BookmarkNode* node = g_bookmarks.head(); node; node = node->next) {
         const BookmarkRecord* bookmark = FindRecord(node->address);
         if (!bookmark) continue;
@@ -49,15 +51,8 @@ void ExportBookmarks() {
     char path[kFilePathSize];
     if (!ChooseFile(kExchangeFiles, path, kSaveDialog)) return;
 
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) {
-        HostFlash("[ERROR]: Nothing exported!");
-        return;
-    }
-    const bool written = WriteBookmarks(file, *pane);
-    // Closing flushes what is still buffered, so it can fail like a write.
-    const bool closed = std::fclose(file) == 0;
-    if (written && closed)
+    // The file is replaced only when all of it reached the disk.
+    if (ReplaceFileWith(path, &WriteBookmarks, const_cast<HostCpuPane*>(pane)))
         HostFlash("Zentrilo: Bookmarks exported successfully!");
     else
         HostFlash("[ERROR]: Nothing exported!");

@@ -5,7 +5,11 @@
 #include "host/plugin_fixture.h"
 #include "host/temp_folder.h"
 
+#include <windows.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -41,8 +45,8 @@ protected:
         ASSERT_EQ(0, Start());
     }
 
-    std::string Export(const std::string& name = "out.dat") {
-        std::string path = folder_.Path(name);
+    std::string Export(const std::string& name = "out.dat") { return ExportTo(folder_.Path(name)); }
+    std::string ExportTo(const std::string& path) {
         sim::ChooseFile(path);
         Action(kOriginPluginMenu, kExport);
         return path;
@@ -100,21 +104,59 @@ TEST_F(ExchangeExportTest, EmptyExportTruncatesTheFile) {
     EXPECT_EQ((std::vector<std::string>{kExported}), Flashes());
 }
 
-TEST_F(ExchangeExportTest, FailedOpenWriteOrCloseIsReportedAsNothingExported) {
+TEST_F(ExchangeExportTest, FailureAnywhereExportsNothingAndKeepsTheOldFile) {
     Add({kCode, kCode + 3, kCode + 5});
-
-    Export("missing folder\\out.dat");
-    sim::FailFileWrite(2);
-    Export();
-    sim::FailFileWrite(1);
-    Export();
-    // The writes only fill the buffer; closing is when they reach the disk.
-    sim::FailFileClose();
-    Export();
-
-    EXPECT_EQ(std::vector<std::string>(4, kNothingExported), Flashes());
+    const std::vector<uint8_t> old(1000, 0x41);
+    const struct {
+        const char* what;
+        std::function<void()> fail;
+    } cases[] = {
+        {"second write", [] { sim::FailFileWrite(2); }},
+        {"first write", [] { sim::FailFileWrite(1); }},
+        // The writes only fill the buffer; the flush is when they reach the disk.
+        {"flush", [] { sim::FailFileFlush(); }},
+        {"close", [] { sim::FailFileClose(); }},
+    };
+    for (const auto& failure : cases) {
+        SCOPED_TRACE(failure.what);
+        ASSERT_TRUE(sim::WriteFileBytes(folder_.Path("out.dat"), old));
+        failure.fail();
+        Export();
+        EXPECT_EQ(kNothingExported, LastFlash());
+        EXPECT_EQ(old, FileBytes(folder_.Path("out.dat")));
+        EXPECT_EQ(std::vector<std::string>{"out.dat"}, folder_.Names());
+    }
     EXPECT_EQ(kExported, (Export(), LastFlash()));
     EXPECT_EQ(3u, sim::SplitExchangeFile(FileBytes(folder_.Path("out.dat"))).size());
+    EXPECT_EQ(std::vector<std::string>{"out.dat"}, folder_.Names());
+}
+
+TEST_F(ExchangeExportTest, NothingIsExportedWhereTheFileCannotBeMadeOrReplaced) {
+    Add({kCode});
+    ASSERT_TRUE(CreateDirectoryA(folder_.Path("a folder.dat").c_str(), nullptr));
+    Export("missing folder\\out.dat");
+    Export("a folder.dat");
+    EXPECT_EQ(std::vector<std::string>(2, kNothingExported), Flashes());
+    EXPECT_EQ(std::vector<std::string>{"a folder.dat"}, folder_.Names());
+}
+
+// A real full disk: a small file system that run-under-wine.sh mounts when the
+// tests run as root. The runtime's fclose reports success there although its
+// last flush failed.
+TEST_F(ExchangeExportTest, ExportToAFullDiskExportsNothingAndKeepsTheOldFile) {
+    const char* disk = std::getenv("ZENTRILO_FULL_DISK");
+    if (!disk) GTEST_SKIP() << "no small file system to fill: run-under-wine.sh mounts one as root only";
+    sim::TempFolder full(disk);
+    const std::vector<uint8_t> old(10 * 602, 0x41);
+    ASSERT_TRUE(sim::WriteFileBytes(full.Path("old.dat"), old));
+    ASSERT_TRUE(sim::FillDisk(full.Path("filler")));
+
+    Add({kCode, kCode + 3, kCode + 5});   // less than the runtime's buffer: only closing writes them
+    EXPECT_EQ(kNothingExported, (ExportTo(full.Path("new.dat")), LastFlash()));
+    Add({kCode + 1, kCode + 2, kCode + 4, kCode + 6, kCode + 7, 0x401010, 0x401020});
+    EXPECT_EQ(kNothingExported, (ExportTo(full.Path("old.dat")), LastFlash()));
+    EXPECT_EQ(old, FileBytes(full.Path("old.dat")));
+    EXPECT_EQ((std::vector<std::string>{"filler", "old.dat"}), full.Names());
 }
 
 }  // namespace

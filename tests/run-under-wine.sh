@@ -12,6 +12,26 @@ here=$(cd "$(dirname "$0")" && pwd)
 export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 limit=${ZENTRILO_TEST_TIMEOUT:-540}
+
+# As root, a small file system of its own in a temporary folder, for the tests
+# that need a real "disk full" (they fill it; ZENTRILO_FULL_DISK is its Windows
+# path); elsewhere those tests skip. Unmounted and removed afterwards.
+full=
+unmount_full() {
+  [ -n "$full" ] || return 0
+  umount "$full" 2>/dev/null || umount -l "$full" 2>/dev/null
+  rmdir "$full" 2>/dev/null
+  full=
+}
+trap unmount_full EXIT
+if [ "$(id -u)" = 0 ] && full=$(mktemp -d "${TMPDIR:-/tmp}/zentrilo-full.XXXXXX"); then
+  if mount -t tmpfs -o size=64k,mode=0700 zentrilo-full "$full" 2>/dev/null; then
+    export ZENTRILO_FULL_DISK="Z:${full//\//\\}"
+  else
+    rmdir "$full"
+    full=
+  fi
+fi
 out=$(dirname "$1")/$(basename "$1" .exe).out
 : >"$out"
 

@@ -19,6 +19,7 @@ struct SizeAnswer {
 bool g_failOpen = false;
 int g_writesToFailure = 0;   // 0: none scripted
 int g_readsToFailure = 0;
+bool g_failFlush = false;
 bool g_failClose = false;
 SizeAnswer g_size = {};
 std::set<FILE*> g_readFailed;
@@ -42,6 +43,12 @@ size_t __cdecl StubFread(void* data, size_t size, size_t count, FILE* file) {
     if (!Due(g_readsToFailure)) return std::fread(data, size, count, file);
     g_readFailed.insert(file);
     return 0;
+}
+
+int __cdecl StubFflush(FILE* file) {
+    if (!g_failFlush) return std::fflush(file);
+    g_failFlush = false;
+    return EOF;
 }
 
 int __cdecl StubFerror(FILE* file) { return g_readFailed.count(file) ? 1 : std::ferror(file); }
@@ -73,6 +80,7 @@ std::vector<std::string> InstallFileStubs(HMODULE plugin) {
         {"msvcrt.dll", "fopen", reinterpret_cast<const void*>(&StubFopen)},
         {"msvcrt.dll", "fwrite", reinterpret_cast<const void*>(&StubFwrite)},
         {"msvcrt.dll", "fread", reinterpret_cast<const void*>(&StubFread)},
+        {"msvcrt.dll", "fflush", reinterpret_cast<const void*>(&StubFflush)},
         {"msvcrt.dll", "ferror", reinterpret_cast<const void*>(&StubFerror)},
         {"msvcrt.dll", "fclose", reinterpret_cast<const void*>(&StubFclose)},
         {"kernel32.dll", "GetFileSize", reinterpret_cast<const void*>(&StubGetFileSize)},
@@ -87,6 +95,7 @@ std::vector<std::string> InstallFileStubs(HMODULE plugin) {
 void FailFileOpen() { g_failOpen = true; }
 void FailFileWrite(int nth) { g_writesToFailure = nth; }
 void FailFileRead(int nth) { g_readsToFailure = nth; }
+void FailFileFlush() { g_failFlush = true; }
 void FailFileClose() { g_failClose = true; }
 void ReportFileSize(DWORD low, DWORD high, DWORD error) { g_size = {true, low, high, error}; }
 
@@ -94,6 +103,7 @@ void ResetFileStubs() {
     g_failOpen = false;
     g_writesToFailure = 0;
     g_readsToFailure = 0;
+    g_failFlush = false;
     g_failClose = false;
     g_size = {};
     g_readFailed.clear();

@@ -1,5 +1,5 @@
 // Makes the plug-in's file calls fail on demand: its calls to the C
-// runtime's fopen, fread, fwrite, ferror and fclose and to GetFileSize go
+// runtime's fopen, fread, fwrite, fflush, ferror and fclose and to GetFileSize go
 // through the host, like its other imports. Without a failure scripted they
 // do what the system does.
 //
@@ -8,6 +8,8 @@
 //   sim::FailFileWrite(n)           the n-th fwrite from now (1 = next) writes nothing and returns 0
 //   sim::FailFileRead(n)            the n-th fread from now reads nothing and returns 0; ferror then
 //                                   reports an error on that file
+//   sim::FailFileFlush()             the next fflush writes nothing and returns EOF, as the runtime's
+//                                   does on a full disk
 //   sim::FailFileClose()            the next fclose closes the file but returns EOF, as when its
 //                                   buffered data cannot be written
 //   sim::ReportFileSize(low, high, error)
@@ -26,6 +28,7 @@ std::vector<std::string> InstallFileStubs(HMODULE plugin);
 void FailFileOpen();
 void FailFileWrite(int nth);
 void FailFileRead(int nth);
+void FailFileFlush();
 void FailFileClose();
 void ReportFileSize(DWORD low, DWORD high, DWORD error);
 
