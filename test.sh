@@ -25,7 +25,7 @@ fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZENTRILO_TESTS=ON \
   -DZENTRILO_EMULATED=$([ "$emulated" = 1 ] && echo ON || echo OFF) \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake >/dev/null
 cmake --build "$build"
 if [ "$emulated" = 1 ]; then
   tests/vm/make-guest-image.sh

@@ -1,7 +1,11 @@
 #!/usr/bin/python3
 """Checks what the debugger and Windows see of Zentrilo.dll without running it:
-its export directory, its imports, its resources and its version resource. Prints a GoogleTest-like
-summary line of its own: 'N passed, N failed'."""
+its export directory, its imports and its resources with the version resource, that it loads on
+Windows XP SP3, and that the release DLL is lean with its symbols beside it. Prints a
+GoogleTest-like summary line of its own: 'N passed, N failed'."""
+import binascii
+import fnmatch
+import os
 import pathlib
 import re
 import struct
@@ -48,6 +52,24 @@ SETTINGS_CONTROLS = [
 CLASS_ATOMS = {0x80: "button", 0x81: "edit", 0x82: "static"}
 PANEL_BUTTONS = [(1002, "<", (0, 0, 17, 11), 0x50010000), (1003, ">", (19, 0, 17, 11), 0x50010000),
                  (1004, "#", (37, 0, 15, 11), 0x50010000), (1005, "!", (53, 0, 15, 11), 0x58010000)]
+
+# The oldest Windows that has a function, as tests/reviewed_imports.txt names it.
+WINDOWS = ["2000", "XP", "XP SP2", "XP SP3", "Vista", "7", "8", "8.1", "10"]
+OLDEST_SUPPORTED = "XP SP3"
+REVIEWED_IMPORTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "reviewed_imports.txt")
+# Windows XP lacks these, whatever the reviewed list says.
+VISTA_OR_LATER = ["GetTickCount64", "InitializeCriticalSectionEx", "InitOnce*", "*SRWLock*", "*ConditionVariable*",
+                  "Fls*", "*LocaleName*", "GetLocaleInfoEx", "LCMapStringEx", "CompareStringEx",
+                  "CompareStringOrdinal", "EnumSystemLocalesEx", "Get*FormatEx", "GetCalendarInfoEx",
+                  "CreateSemaphoreEx*", "CreateEventEx*", "CreateMutexEx*", "CreateWaitableTimerEx*",
+                  "GetFileInformationByHandleEx", "SetFileInformationByHandle", "GetSystemTimePreciseAsFileTime",
+                  "GetFinalPathNameByHandle*", "CreateSymbolicLink*", "QueryFullProcessImageName*", "*Threadpool*",
+                  "GetCurrentProcessorNumber*", "FlushProcessWriteBuffers", "GetErrorMode", "*ThreadErrorMode",
+                  "CancelIoEx", "GetQueuedCompletionStatusEx", "CreateFile2", "GetActiveProcessorCount",
+                  "AddDllDirectory", "SetDefaultDllDirectories", "RaiseFailFastException", "WaitOnAddress",
+                  "WakeByAddress*"]
+WINDOWS_XP = (5, 1)
+SIZE_LIMIT = 200 * 1024
 
 results = []
 VERSION_NUMBERS = pathlib.Path(__file__).resolve().parent.parent / "core/version_numbers.h"
@@ -133,6 +155,77 @@ def check_version(pe):
     check("copyright names the licence", "MIT License" in strings.get("LegalCopyright", ""), str(strings))
 
 
+def read_reviewed_imports():
+    reviewed = {}
+    for line in open(REVIEWED_IMPORTS, encoding="ascii"):
+        if line.strip() and not line.startswith("#"):
+            dll, function, oldest = line.split(None, 2)
+            reviewed[(dll.lower(), function)] = oldest.strip()
+    return reviewed
+
+
+def system_imports(pe):
+    return [(i.dll.decode().lower(), e.name.decode() if e.name else f"#{e.ordinal}")
+            for i in pe.DIRECTORY_ENTRY_IMPORT if i.dll.decode().lower() != "ollydbg.exe" for e in i.imports]
+
+
+def check_runs_on_windows_xp(pe):
+    reviewed = read_reviewed_imports()
+    imports = system_imports(pe)
+    unreviewed = [f"{dll}!{f}" for dll, f in imports if (dll, f) not in reviewed]
+    check("imports only reviewed system functions (tests/reviewed_imports.txt)", not unreviewed, str(unreviewed))
+    newer = [f"{dll}!{f} ({reviewed[dll, f]})" for dll, f in imports if (dll, f) in reviewed and
+             (reviewed[dll, f] not in WINDOWS or WINDOWS.index(reviewed[dll, f]) > WINDOWS.index(OLDEST_SUPPORTED))]
+    check(f"imports nothing newer than Windows {OLDEST_SUPPORTED} by the reviewed list", not newer, str(newer))
+    vista = [f"{dll}!{f}" for dll, f in imports if any(fnmatch.fnmatchcase(f, p) for p in VISTA_OR_LATER)]
+    check("imports no function that came with Windows Vista or later", not vista, str(vista))
+    header = pe.OPTIONAL_HEADER
+    os_version = (header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion)
+    subsystem = (header.MajorSubsystemVersion, header.MinorSubsystemVersion)
+    check("operating system version in the header is at most 5.1", os_version <= WINDOWS_XP, str(os_version))
+    check("subsystem version in the header is at most 5.1", subsystem <= WINDOWS_XP, str(subsystem))
+
+
+def section_names(pe):
+    """Section names, the long ones ("/4") looked up in the COFF string table."""
+    strings = pe.FILE_HEADER.PointerToSymbolTable + 18 * pe.FILE_HEADER.NumberOfSymbols
+    names = []
+    for section in pe.sections:
+        name = section.Name.rstrip(b"\0")
+        if name.startswith(b"/") and pe.FILE_HEADER.PointerToSymbolTable:
+            start = strings + int(name[1:])
+            name = bytes(pe.__data__[start:start + 256]).split(b"\0")[0]
+        names.append(name.decode())
+    return names
+
+
+def is_debug_section(name):
+    return name.startswith((".debug", ".zdebug"))
+
+
+def check_lean(pe, path):
+    size = os.path.getsize(path)
+    check(f"is smaller than {SIZE_LIMIT // 1024} KB", size < SIZE_LIMIT, f"{size} bytes")
+    names = section_names(pe)
+    check("has no debug sections", not any(is_debug_section(n) for n in names), str(names))
+    check("has no symbol table", pe.FILE_HEADER.NumberOfSymbols == 0, str(pe.FILE_HEADER.NumberOfSymbols))
+    symbols = path + ".debug"
+    check("its symbols file is beside it", os.path.isfile(symbols), symbols)
+    if not os.path.isfile(symbols):
+        return
+    link = [s for n, s in zip(names, pe.sections) if n == ".gnu_debuglink"]
+    data = link[0].get_data()[:link[0].Misc_VirtualSize] if link else b""
+    name = data.split(b"\0")[0].decode()
+    crc = struct.unpack_from("<I", data, (len(name) + 4) & ~3)[0] if data else None
+    with open(symbols, "rb") as f:
+        actual = binascii.crc32(f.read())
+    check("links to its symbols file by name and checksum", (name, crc) == (os.path.basename(symbols), actual),
+          f"{(name, crc)} instead of {(os.path.basename(symbols), actual)}")
+    debug = pefile.PE(symbols, fast_load=True)
+    check("its symbols file has the debug information", {".debug_info", ".debug_line"} <= set(section_names(debug)),
+          str(section_names(debug)))
+
+
 def main(path):
     pe = pefile.PE(path)
     exports = pe.DIRECTORY_ENTRY_EXPORT
@@ -150,6 +243,9 @@ def main(path):
               str(sorted({e.ordinal for e in entries} - HOST_ORDINALS)))
     others = {i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT} - {"ollydbg.exe"}
     check("imports nothing but system DLLs", others <= SYSTEM_DLLS, str(sorted(others - SYSTEM_DLLS)))
+
+    check_runs_on_windows_xp(pe)
+    check_lean(pe, path)
 
     panel = resource(pe, 5, 101)
     check("has dialog 101", panel is not None)
