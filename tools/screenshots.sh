@@ -27,7 +27,7 @@ if [ "$emulated" = 1 ]; then tools/install-deps.sh screenshots-emulated; else to
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZENTRILO_TESTS=ON \
   -DZENTRILO_EMULATED=$([ "$emulated" = 1 ] && echo ON || echo OFF) \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake >/dev/null
 cmake --build "$build" --target Screenshots
 program=$top/$build/tests/screenshots/OllyDbg.exe
 folder=$(dirname "$program")
