@@ -48,7 +48,9 @@ if [ "$emulated" = 1 ]; then
 # starts Xvfb, and switches the prefix's graphics driver to X11.
 for deb in /before/debs/*.deb; do
   name=\$(dpkg-deb -f "\$deb" Package):\$(dpkg-deb -f "\$deb" Architecture)
-  dpkg-query -W -f='\${Status}' "\$name" 2>/dev/null | grep -q 'ok installed' || dpkg-deb -x "\$deb" /
+  # As dpkg would: through the system's /lib -> usr/lib and the like, not over them.
+  dpkg-query -W -f='\${Status}' "\$name" 2>/dev/null | grep -q 'ok installed' ||
+    dpkg-deb --fsys-tarfile "\$deb" | tar -x --keep-directory-symlink -C /
 done
 ldconfig
 mkdir -p /var/lib/xkb /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
