@@ -22,6 +22,15 @@ void RefuseWith(const char* format) { HostLog(0, kHostLogFailure, format, kPlugi
 // The store and navigation show their changes in the list window and on the panel.
 void ConnectWindows() { ConnectBookmarkViews({RepaintListWindow, SetPanelCaption, EnableSwitchButton}); }
 
+// A window still calls our subclass procedure: unmapping the library would
+// leave it calling into nothing, so the library stays until the process ends.
+void StayLoaded() {
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCSTR>(&StayLoaded), &self);
+    HostLog(0, kHostLogPlain, "%s: Another subclass sits above ours, the plug-in stays loaded", kPluginName);
+}
+
 }  // namespace
 
 int InitialisePlugin(int hostVersion, HWND mainWindow) {
@@ -62,10 +71,14 @@ int ClosePlugin() {
 }
 
 void DestroyPlugin() {
-    StopCpuPaneWatcher();
-    RemoveMainWindowSubclass();
+    const bool paneReleased = StopCpuPaneWatcher();
+    const bool mainWindowReleased = RemoveMainWindowSubclass();
+    // The windows go before their class and the table they show.
+    CloseListWindow();
+    DestroyNavigationPanel();
     HostUnregisterClass(g_listWindowClass);
     HostDestroySorted(BookmarkSorted());
+    if (!paneReleased || !mainWindowReleased) StayLoaded();
 }
 
 }  // namespace zt

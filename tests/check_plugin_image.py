@@ -218,12 +218,15 @@ def check_lean(pe, path):
     name = data.split(b"\0")[0].decode()
     crc = struct.unpack_from("<I", data, (len(name) + 4) & ~3)[0] if data else None
     with open(symbols, "rb") as f:
-        actual = binascii.crc32(f.read())
+        content = f.read()
+    actual = binascii.crc32(content)
     check("links to its symbols file by name and checksum", (name, crc) == (os.path.basename(symbols), actual),
           f"{(name, crc)} instead of {(os.path.basename(symbols), actual)}")
     debug = pefile.PE(symbols, fast_load=True)
     check("its symbols file has the debug information", {".debug_info", ".debug_line"} <= set(section_names(debug)),
           str(section_names(debug)))
+    # The runtime's verbose terminate handler would bring its demangler along.
+    check("links no C++ name demangler", b"___cxa_demangle" not in content)
 
 
 def main(path):

@@ -101,6 +101,7 @@ TEST_F(ExchangeImportTest, AddsToExistingBookmarksAndOverwritesTheirFields) {
     EXPECT_EQ((std::vector<std::string>{kImported}), Flashes());
     // The caption counts the last bookmark as it ends up: disabled.
     EXPECT_EQ("Bk. (-1/02/3)", Caption(FindPanel()));
+    EXPECT_EQ(0, sim::DisassemblyRefreshes());
 }
 
 TEST_F(ExchangeImportTest, ChangedModuleDisablesAndMarksTheBookmark) {

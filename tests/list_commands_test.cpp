@@ -71,6 +71,15 @@ TEST_F(ListCommandsTest, FollowingADisabledBookmarkLeavesNoRowSelected) {
     EXPECT_EQ("Bk. (-1/01/2)", PanelCaption());
 }
 
+TEST_F(ListCommandsTest, DeleteSaysSoAndTheCaptionCountsWhatIsLeft) {
+    Add({kA, kB});
+    Select(kB);
+    Press(VK_DELETE);
+    EXPECT_EQ((std::vector<uint32_t>{kA}), BookmarkAddresses());
+    EXPECT_EQ("Zentrilo: Bookmark deleted from line 00401003", LastFlash());
+    EXPECT_EQ("Bk. (-1/01/1)", PanelCaption());
+}
+
 TEST_F(ListCommandsTest, SpaceRepaintsRowAtOnceWhileCaptionKeepsItsCounts) {
     Add({kA, kB});
     EXPECT_EQ("Always", Cell(0, kActiveColumn));

@@ -123,6 +123,7 @@ TEST_F(MainMenuTest, AboutBoxNamesVersionNoticeBuildAndThanks) {
     EXPECT_EQ(versionLine.substr(versionLine.find("\n\t") + 2), lines[1]) << "the notice of the log's version line";
     EXPECT_TRUE(std::regex_match(lines[3], std::regex("Compiled [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4} [0-9:]{8}")))
         << lines[3];
+    EXPECT_EQ(std::string(33, '-'), lines[4]);
     EXPECT_FALSE(lines[5].empty()) << "the thanks";
 }
 

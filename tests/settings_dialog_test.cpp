@@ -226,6 +226,48 @@ TEST_F(SettingsDialogTest, ArrowsMoveToolbarButtonAtOnceWithinZeroTo320) {
     EXPECT_EQ("toolbar_button_shift=320", SettingWrites().back());
 }
 
+// A number typed beside the arrows is kept on OK only within 0 to 320.
+TEST_F(SettingsDialogTest, OkKeepsATypedOffsetOnlyWithinZeroTo320) {
+    ASSERT_EQ(0, Start());
+    const struct {
+        const char* typed;
+        int stored;
+    } cases[] = {{"400", 7}, {"321", 7}, {"-1", 7}, {"320", 320}, {"0", 0}, {"12", 12}};
+    for (const auto& offset : cases) {
+        StoreSetting("toolbar_button_shift", 7);
+        OpenSettings([&](HWND dialog) {
+            SetDlgItemTextA(dialog, kShift, offset.typed);
+            sim::ClickControl(dialog, kOk);
+        });
+        EXPECT_EQ(offset.stored, SettingInt("toolbar_button_shift", -1)) << offset.typed;
+    }
+}
+
+// Only the arrows' own step notification moves the button.
+TEST_F(SettingsDialogTest, OnlyTheArrowsStepNotificationMovesTheButton) {
+    StoreSetting("add_bookmarks_toolbar_button", 1);
+    ASSERT_EQ(0, Start());
+    const struct {
+        const char* what;
+        int from;
+        UINT code;
+        int x;
+    } cases[] = {
+        {"another notification of the arrows", kSpin, UINT(NM_RELEASEDCAPTURE), 686},
+        {"a step from another control", kShift, UINT(UDN_DELTAPOS), 686},
+        {"the arrows' step", kSpin, UINT(UDN_DELTAPOS), 686 + 15},
+    };
+    for (const auto& notification : cases) {
+        OpenSettings([&](HWND dialog) {
+            HWND from = GetDlgItem(dialog, notification.from);
+            NMUPDOWN step{{from, UINT_PTR(notification.from), notification.code}, 10, 5};
+            SendMessageA(dialog, WM_NOTIFY, notification.from, LPARAM(&step));
+            sim::ClickControl(dialog, kCancel);
+        });
+        EXPECT_EQ(notification.x, ToolbarButtonX()) << notification.what;
+    }
+}
+
 TEST_F(SettingsDialogTest, BrowsedHelpFileIsStoredAtOnceAndKeptAfterCancel) {
     StoreSetting("opcode_help_file", "C:\\old.hlp");
     ASSERT_EQ(0, Start());

@@ -12,7 +12,9 @@ uint32_t SelectedPaneAddress();
 // Starts the timer that attaches the watcher once the pane's window exists.
 void StartCpuPaneWatcher();
 // Stops a timer still waiting and gives the pane its own procedure back, so
-// that nothing reaches this library once it is gone.
-void StopCpuPaneWatcher();
+// that nothing reaches this library once it is gone. When another subclass
+// sits above ours, ours cannot leave the chain: it stays, passing every
+// message on, and the result is false (the library must then stay loaded).
+bool StopCpuPaneWatcher();
 
 }  // namespace zt

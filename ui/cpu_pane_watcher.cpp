@@ -71,16 +71,20 @@ uint32_t SelectedPaneAddress() {
 
 void StartCpuPaneWatcher() { g_attachTimer = SetTimer(nullptr, 0, kAttachPeriod, AttachToCpuPane); }
 
-void StopCpuPaneWatcher() {
+bool StopCpuPaneWatcher() {
     if (g_attachTimer) {
         KillTimer(nullptr, g_attachTimer);
         g_attachTimer = 0;
     }
-    if (g_pane && g_panePreviousProc && IsWindow(g_pane) &&
-        GetWindowLongA(g_pane, GWL_WNDPROC) == static_cast<LONG>(reinterpret_cast<LONG_PTR>(CpuPaneSubclassProc)))
+    if (g_pane && g_panePreviousProc && IsWindow(g_pane)) {
+        const LONG ours = static_cast<LONG>(reinterpret_cast<LONG_PTR>(CpuPaneSubclassProc));
+        // Ours is below another one: it keeps the procedure it passes messages to.
+        if (GetWindowLongA(g_pane, GWL_WNDPROC) != ours) return false;
         SetWindowLongA(g_pane, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(g_panePreviousProc)));
+    }
     g_pane = nullptr;
     g_panePreviousProc = nullptr;
+    return true;
 }
 
 }  // namespace zt

@@ -66,6 +66,12 @@ void OpenListWindow() {
     HostQuickTableWindow(&g_table, 3, 5, g_listWindowClass, "Tessivor");
 }
 
+void CloseListWindow() {
+    // An MDI child goes through its MDI client; the host's table function
+    // forgets the window on WM_DESTROY.
+    if (g_table.window) SendMessageA(GetParent(g_table.window), WM_MDIDESTROY, WPARAM(g_table.window), 0);
+}
+
 LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT:

@@ -11,6 +11,8 @@ bool ListWindowExists();
 void RepaintListWindow();
 // Creates the list window or brings it forward.
 void OpenListWindow();
+// Closes the list window when it exists.
+void CloseListWindow();
 
 LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

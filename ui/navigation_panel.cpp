@@ -70,6 +70,12 @@ void OnInitDialog(HWND panel) {
     g_switchButton = GetDlgItem(panel, IDC_PANEL_SWITCH);
 }
 
+// The panel goes with its owner, or when the plug-in ends.
+void OnDestroy() {
+    g_panel = nullptr;
+    g_switchButton = nullptr;
+}
+
 void OnClose(HWND panel) {
     SavePanelPosition();
     EndDialog(panel, 0);  // hides the modeless panel; Show/Hide brings it back
@@ -80,6 +86,7 @@ INT_PTR CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM) {
     case WM_INITDIALOG: OnInitDialog(panel); return TRUE;
     case WM_COMMAND: OnCommand(LOWORD(wParam)); return TRUE;
     case WM_CLOSE: OnClose(panel); return TRUE;
+    case WM_DESTROY: OnDestroy(); return FALSE;
     case WM_NCACTIVATE: return wParam ? TRUE : FALSE;  // keeps the frame painted inactive
     }
     return FALSE;
@@ -92,6 +99,11 @@ HWND CreateNavigationPanel() {
 }
 
 HWND NavigationPanel() { return g_panel; }
+
+void DestroyNavigationPanel() {
+    if (g_panel) DestroyWindow(g_panel);
+    OnDestroy();
+}
 
 bool IsNavigationPanelVisible() { return g_panel && IsWindowVisible(g_panel); }
 

@@ -9,6 +9,8 @@ namespace zt {
 // Creates the panel hidden, owned by the debugger's main window; null on failure.
 HWND CreateNavigationPanel();
 HWND NavigationPanel();
+// Destroys the panel when it still exists.
+void DestroyNavigationPanel();
 bool IsNavigationPanelVisible();
 
 void SetPanelCaption(const char* caption);

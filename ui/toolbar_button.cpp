@@ -17,6 +17,12 @@ constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_BITMAP;
 HWND g_button = nullptr;
 WNDPROC g_mainWindowPreviousProc = nullptr;
 
+// 686 + offset, summed without overflow: a stored offset near INT_MAX wraps
+// around instead of being undefined.
+int ButtonX(int offset) {
+    return static_cast<int>(static_cast<unsigned>(kToolbarButtonBaseX) + static_cast<unsigned>(offset));
+}
+
 LRESULT CALLBACK MainWindowSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = CallWindowProcA(g_mainWindowPreviousProc, window, message, wParam, lParam);
     if (message == WM_COMMAND && g_button && reinterpret_cast<HWND>(lParam) == g_button) OpenListWindow();
@@ -31,7 +37,7 @@ void InstallToolbarButton() {
         g_mainWindow, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(MainWindowSubclassProc))));
     if (!g_mainWindowPreviousProc) return;
 
-    int x = kToolbarButtonBaseX + ReadSetting(key::kToolbarButtonShift, 0);
+    int x = ButtonX(ReadSetting(key::kToolbarButtonShift, 0));
     g_button = CreateWindowExA(0, "Button", nullptr, kButtonStyle, x, kButtonY, kButtonSize, kButtonSize,
                                g_mainWindow, nullptr, g_instance, nullptr);
     if (!g_button) return;
@@ -43,15 +49,18 @@ void InstallToolbarButton() {
 HWND ToolbarButton() { return g_button; }
 
 void MoveToolbarButton(int offset) {
-    if (g_button) MoveWindow(g_button, kToolbarButtonBaseX + offset, kButtonY, kButtonSize, kButtonSize, TRUE);
+    if (g_button) MoveWindow(g_button, ButtonX(offset), kButtonY, kButtonSize, kButtonSize, TRUE);
 }
 
-void RemoveMainWindowSubclass() {
+bool RemoveMainWindowSubclass() {
+    g_button = nullptr;
     const LONG ours = static_cast<LONG>(reinterpret_cast<LONG_PTR>(MainWindowSubclassProc));
-    if (!g_mainWindowPreviousProc || !IsWindow(g_mainWindow) || GetWindowLongA(g_mainWindow, GWL_WNDPROC) != ours)
-        return;
+    if (!g_mainWindowPreviousProc || !IsWindow(g_mainWindow)) return true;
+    // Ours is below another one: it keeps the procedure it passes messages to.
+    if (GetWindowLongA(g_mainWindow, GWL_WNDPROC) != ours) return false;
     SetWindowLongA(g_mainWindow, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(g_mainWindowPreviousProc)));
     g_mainWindowPreviousProc = nullptr;
+    return true;
 }
 
 }  // namespace zt

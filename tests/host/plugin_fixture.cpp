@@ -6,13 +6,11 @@
 
 namespace {
 
-const char kPluginFile[] = "Zentrilo.dll";
-
-std::string PluginPath() {
+std::string PluginPath(const char* file) {
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     std::string text(path, length);
-    return text.substr(0, text.find_last_of("\\/") + 1) + kPluginFile;
+    return text.substr(0, text.find_last_of("\\/") + 1) + file;
 }
 
 struct PanelSearch {
@@ -35,14 +33,14 @@ BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM param) {
 
 void PluginTest::SetUp() {
     sim::ResetHost();
-    ASSERT_EQ(nullptr, GetModuleHandleA(kPluginFile)) << "the plug-in of an earlier test is still loaded";
+    ASSERT_EQ(nullptr, GetModuleHandleA(pluginFile_)) << "the plug-in of an earlier test is still loaded";
     mainWindow_ = sim::CreateMainWindow();
     ASSERT_NE(nullptr, mainWindow_);
     ASSERT_NE(nullptr, sim::CreatePaneWindow(mainWindow_));
     sim::StartDialogDriver();
 
-    module_ = LoadLibraryA(PluginPath().c_str());
-    ASSERT_NE(nullptr, module_) << "cannot load " << PluginPath() << ", error " << GetLastError();
+    module_ = LoadLibraryA(PluginPath(pluginFile_).c_str());
+    ASSERT_NE(nullptr, module_) << "cannot load " << PluginPath(pluginFile_) << ", error " << GetLastError();
     sim::SetPluginInstance(module_);
     sim::InstallSystemStubs(module_);
     std::vector<std::string> missing = dll.Resolve(module_);
@@ -92,8 +90,11 @@ void PluginTest::Unload() {
     // A thread timer the plug-in left running would fire into unloaded code.
     sim::KillLiveTimers();
     FreeLibrary(module_);
+    if (staysLoaded_)
+        EXPECT_EQ(module_, GetModuleHandleA(pluginFile_)) << "the plug-in did not stay loaded";
+    else
+        EXPECT_EQ(nullptr, GetModuleHandleA(pluginFile_)) << "the plug-in did not unload";
     module_ = nullptr;
-    EXPECT_EQ(nullptr, GetModuleHandleA(kPluginFile)) << "the plug-in did not unload";
 }
 
 MenuReply PluginTest::Menu(int origin, void* item) {

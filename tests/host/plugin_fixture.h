@@ -6,8 +6,9 @@
 // imports (system_stubs.h) and resolves its exports into `dll`. It does not
 // start the plug-in: arrange settings and failures, then call Start().
 // TearDown ends in the host's order (Pluginclose, main window destroyed,
-// Plugindestroy, FreeLibrary), checks that the DLL is really gone, and fails
-// the test for every host violation (violations.h).
+// Plugindestroy, FreeLibrary), checks that the DLL is really gone (or, where
+// the test expects it, that it pinned itself), and fails the test for every
+// host violation (violations.h).
 //
 //   int  Start(int version = 110)        Plugindata, then Plugininit(version, main window)
 //   void Shutdown()                      the host's close sequence now (idempotent)
@@ -146,6 +147,11 @@ protected:
 
     sim::PluginExports dll;
     HWND mainWindow_ = nullptr;
+    // Set in a fixture's constructor: the copy of the DLL to load, and whether
+    // it must stay loaded after FreeLibrary (it pinned itself). A pinned copy
+    // stays for the rest of the run, so each copy serves one test only.
+    const char* pluginFile_ = "Zentrilo.dll";
+    bool staysLoaded_ = false;
 
 private:
     HMODULE module_ = nullptr;
