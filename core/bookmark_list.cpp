@@ -10,50 +10,76 @@ BookmarkList g_bookmarks;
 
 BookmarkList::~BookmarkList() { clear(); }
 
-bool BookmarkList::contains(uint32_t address) const {
-    for (const BookmarkNode* node = head_; node; node = node->next)
-        if (node->address == address) return true;
-    return false;
-}
-
-int BookmarkList::count() const {
-    int n = 0;
-    for (const BookmarkNode* node = head_; node; node = node->next) ++n;
-    return n;
+int BookmarkList::position(uint32_t address) const {
+    return contains(address) ? static_cast<int>(all_.order_of_key(address)) + 1 : 0;
 }
 
 bool BookmarkList::insert(uint32_t address) {
     if (contains(address)) return false;
-    BookmarkNode* fresh = new (std::nothrow) BookmarkNode{address, nullptr};
-    if (!fresh) {
+    // The containers allocate a node each; nothing may be thrown to the host.
+    try {
+        all_.insert(address);
+        active_.insert(address);
+        return true;
+    } catch (const std::bad_alloc&) {
+        all_.erase(address);
         HostLog(address, kHostLogFailure, "Zentrilo: Not enough memory to bookmark line %08X", address);
         return false;
     }
-    BookmarkNode** link = &head_;
-    while (*link && (*link)->address <= address) link = &(*link)->next;
-    fresh->next = *link;
-    *link = fresh;
-    return true;
 }
 
 void BookmarkList::remove(uint32_t address) {
-    for (BookmarkNode** link = &head_; *link; link = &(*link)->next) {
-        if ((*link)->address == address) {
-            BookmarkNode* gone = *link;
-            *link = gone->next;
-            delete gone;
-            return;
-        }
+    all_.erase(address);
+    active_.erase(address);
+}
+
+bool BookmarkList::setActive(uint32_t address, bool active) {
+    if (!active) {
+        active_.erase(address);
+        return true;
+    }
+    try {
+        active_.insert(address);
+        return true;
+    } catch (const std::bad_alloc&) {
+        HostLog(address, kHostLogFailure, "Zentrilo: Not enough memory to enable the bookmark at line %08X", address);
+        return false;
     }
 }
 
 void BookmarkList::clear() {
-    while (head_) {
-        BookmarkNode* gone = head_;
-        HostLog(gone->address, kHostLogRoutine, "Zentrilo: Deleting bookmark from line %08X", gone->address);
-        head_ = gone->next;
-        delete gone;
-    }
+    for (uint32_t address : all_)
+        HostLog(address, kHostLogRoutine, "Zentrilo: Deleting bookmark from line %08X", address);
+    all_.clear();
+    active_.clear();
+}
+
+std::optional<uint32_t> BookmarkList::first() const {
+    if (all_.empty()) return std::nullopt;
+    return *all_.begin();
+}
+
+std::optional<uint32_t> BookmarkList::below(uint32_t start) const {
+    auto at = all_.lower_bound(start);
+    if (at == all_.begin()) return std::nullopt;
+    return *--at;
+}
+
+std::optional<uint32_t> BookmarkList::activeAbove(uint32_t start) const {
+    auto at = active_.upper_bound(start);
+    if (at == active_.end()) return std::nullopt;
+    return *at;
+}
+
+std::optional<uint32_t> BookmarkList::activeAtOrBelow(uint32_t start) const {
+    auto at = active_.upper_bound(start);
+    if (at == active_.begin()) return std::nullopt;
+    return *--at;
+}
+
+std::optional<uint32_t> BookmarkList::lastActive() const {
+    if (active_.empty()) return std::nullopt;
+    return *active_.rbegin();
 }
 
 bool IsBookmarked(uint32_t address) { return g_bookmarks.contains(address); }

@@ -22,4 +22,8 @@ void EnableSwitchCommand(bool enable) {
     if (g_views.enableSwitch) g_views.enableSwitch(enable);
 }
 
+void AskForStatusCaption() {
+    if (g_views.askForCaption) g_views.askForCaption();
+}
+
 }  // namespace zt

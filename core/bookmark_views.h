@@ -10,6 +10,7 @@ struct BookmarkViews {
     void (*repaintList)();                  // the list window repaints its rows
     void (*showCaption)(const char* text);  // the panel's caption, the status line
     void (*enableSwitch)(bool enable);      // the panel's "!" button
+    void (*askForCaption)();                // the panel calls PublishPendingStatus soon
 };
 
 void ConnectBookmarkViews(const BookmarkViews& views);
@@ -17,5 +18,6 @@ void ConnectBookmarkViews(const BookmarkViews& views);
 void RepaintBookmarkList();
 void ShowStatusCaption(const char* text);
 void EnableSwitchCommand(bool enable);
+void AskForStatusCaption();
 
 }  // namespace zt

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "core/bookmark_list.h"
 #include "core/bookmark_views.h"
 #include "core/plugin_state.h"
@@ -12,18 +14,7 @@ namespace zt {
 
 namespace {
 
-bool IsActive(uint32_t address) {
-    const BookmarkRecord* record = FindRecord(address);
-    return record && record->active;
-}
-
-// The last listed address below start, or 0 when none is.
-uint32_t NearestBelow(uint32_t start) {
-    uint32_t nearest = 0;
-    for (const BookmarkNode* node = g_bookmarks.head(); node && node->address < start; node = node->next)
-        nearest = node->address;
-    return nearest;
-}
+bool IsActive(uint32_t address) { return g_bookmarks.isActive(address); }
 
 }  // namespace
 
@@ -45,23 +36,26 @@ void GoToBookmark(uint32_t address) {
 }
 
 uint32_t FindNextActive(uint32_t start) {
-    for (const BookmarkNode* node = g_bookmarks.head(); node; node = node->next) {
-        if (node->address <= start || !IsReachable(node->address)) continue;
-        if (IsActive(node->address)) return node->address;
+    // Steps over inactive and unreachable bookmarks alike.
+    for (std::optional<uint32_t> found = g_bookmarks.activeAbove(start); found;
+         found = g_bookmarks.activeAbove(*found)) {
+        if (IsReachable(*found)) return *found;
     }
     return 0;
 }
 
 uint32_t FindPreviousActive(uint32_t start) {
     // Steps down over inactive bookmarks; an unreachable one ends the search.
-    for (;;) {
-        const BookmarkNode* head = g_bookmarks.head();
-        if (!head || head->address >= start) return 0;
-        uint32_t nearest = NearestBelow(start);
-        if (!IsReachable(nearest)) return 0;
-        if (IsActive(nearest)) return nearest;
-        start = nearest;
+    // Every bookmark in a memory block is reachable, so it passes a block at a time.
+    std::optional<uint32_t> nearest = g_bookmarks.below(start);
+    while (nearest) {
+        const HostMemoryBlock* block = HostFindMemory(*nearest);
+        if (!block) return 0;
+        std::optional<uint32_t> active = g_bookmarks.activeAtOrBelow(*nearest);
+        if (active && *active >= block->base) return *active;
+        nearest = g_bookmarks.below(block->base);
     }
+    return 0;
 }
 
 int ToggleFromCaller(uint32_t address) {
@@ -75,19 +69,12 @@ int NavigateBack(uint32_t start) {
         GoToBookmark(target);
         return kNavigationMoved;
     }
-    uint32_t last = 0;
-    bool found = false;
-    for (const BookmarkNode* node = g_bookmarks.head(); node; node = node->next) {
-        if (IsActive(node->address)) {
-            last = node->address;
-            found = true;
-        }
-    }
-    if (!found || last == 0 || !IsReachable(last)) {
+    std::optional<uint32_t> last = g_bookmarks.lastActive();
+    if (!last || *last == 0 || !IsReachable(*last)) {
         MessageBeep(0);
         return kNavigationNone;
     }
-    GoToBookmark(last);
+    GoToBookmark(*last);
     return kNavigationWrapped;
 }
 
@@ -96,14 +83,13 @@ int NavigateForward(uint32_t start) {
         GoToBookmark(target);
         return kNavigationMoved;
     }
-    const BookmarkNode* head = g_bookmarks.head();
-    if (!head || !IsReachable(head->address)) {
+    std::optional<uint32_t> first = g_bookmarks.first();
+    if (!first || !IsReachable(*first)) {
         MessageBeep(0);
         return kNavigationNone;
     }
-    const BookmarkRecord* first = FindRecord(head->address);
-    if (!first) return kNavigationNone;
-    uint32_t target = first->active ? head->address : FindNextActive(head->address);
+    if (!FindRecord(*first)) return kNavigationNone;
+    uint32_t target = IsActive(*first) ? *first : FindNextActive(*first);
     if (target == 0) return kNavigationNone;
     GoToBookmark(target);
     return kNavigationWrapped;

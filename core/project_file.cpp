@@ -20,7 +20,8 @@ int LoadOldRecord(uint32_t size, const uint8_t* body) {
     if (!ReadSetting(key::kLoadOldBookmarks, 0) || size < kOldBookmarkSize) return 0;
     uint32_t address;
     std::memcpy(&address, body + 4, sizeof address);
-    SetBookmark(address, false, false, false);
+    LoadBookmark(address);
+    PublishStatusLater();
     return 0;  // the record stays the other plug-in's
 }
 
@@ -28,13 +29,15 @@ int LoadOwnRecord(uint32_t size, const uint8_t* body) {
     if (size < sizeof(BookmarkRecord)) return 0;
     BookmarkRecord stored;
     std::memcpy(&stored, body, sizeof stored);
-    SetBookmark(stored.address, false, false, false);
+    LoadBookmark(stored.address);
+    // The caption follows once the whole project is read.
+    PublishStatusLater();
     BookmarkRecord* record = FindRecord(stored.address);
     if (!record) return 1;
     CopyText(record->name, stored.name, sizeof stored.name);
     CopyText(record->originalDisassembly, stored.originalDisassembly, sizeof stored.originalDisassembly);
     CopyText(record->module, stored.module, sizeof stored.module);
-    record->active = stored.active;
+    SetBookmarkActive(*record, stored.active);
     return 1;
 }
 
@@ -42,12 +45,11 @@ int LoadOwnRecord(uint32_t size, const uint8_t* body) {
 
 void SaveToProject(int isMainModule) {
     if (!isMainModule) return;
-    for (const BookmarkNode* node = g_bookmarks.head(); node; node = node->next) {
-        const BookmarkRecord* record = FindRecord(node->address);
+    for (uint32_t address : g_bookmarks) {
+        const BookmarkRecord* record = FindRecord(address);
         if (!record) continue;
         if (HostSaveUddRecord(kBookmarkTag, sizeof *record, record) == 0) {
-            HostLog(0, kHostLogFailure, "Zentrilo: Can't save bookmark at address [%08X] to UDD file",
-                    node->address);
+            HostLog(0, kHostLogFailure, "Zentrilo: Can't save bookmark at address [%08X] to UDD file", address);
             return;
         }
     }

@@ -14,17 +14,11 @@ BookmarkRecord* FindRecord(uint32_t address) {
     return static_cast<BookmarkRecord*>(HostFindSorted(BookmarkSorted(), address));
 }
 
-int ActivePosition(uint32_t address) {
-    int position = 1;
-    for (const BookmarkNode* node = g_bookmarks.head(); node; node = node->next, ++position) {
-        if (node->address != address) continue;
-        const BookmarkRecord* record = FindRecord(address);
-        return record && record->active ? position : -1;
-    }
-    return -1;
-}
+int ActivePosition(uint32_t address) { return g_bookmarks.isActive(address) ? g_bookmarks.position(address) : -1; }
 
 namespace {
+
+bool g_statusDue = false;  // a publication PublishStatusLater promised
 
 int AddBookmark(uint32_t address, bool flash) {
     BookmarkRecord record = NewBookmarkRecord(address);
@@ -51,9 +45,8 @@ int DeleteBookmark(uint32_t address, bool flash) {
     return kBookmarkRemoved;
 }
 
-}  // namespace
-
-int SetBookmark(uint32_t address, bool toggle, bool flash, bool publish) {
+// Changes the set and repaints the list: what SetBookmark and LoadBookmark share.
+int ChangeBookmark(uint32_t address, bool toggle, bool flash) {
     int result = kBookmarkKept;
     if (!g_bookmarks.contains(address)) {
         // A node that cannot be allocated leaves the address unbookmarked.
@@ -62,11 +55,29 @@ int SetBookmark(uint32_t address, bool toggle, bool flash, bool publish) {
         g_bookmarks.remove(address);
         result = DeleteBookmark(address, flash);
     }
-
     RepaintBookmarkList();
+    return result;
+}
+
+}  // namespace
+
+int SetBookmark(uint32_t address, bool toggle, bool flash, bool publish) {
+    int result = ChangeBookmark(address, toggle, flash);
     PublishStatus(publish ? ActivePosition(address) : -1);
     EnableSwitchCommand(result != kBookmarkRemoved);
     return result;
+}
+
+int LoadBookmark(uint32_t address) {
+    int result = ChangeBookmark(address, false, false);
+    EnableSwitchCommand(result != kBookmarkRemoved);
+    return result;
+}
+
+bool SetBookmarkActive(BookmarkRecord& record, uint8_t active) {
+    if (!g_bookmarks.setActive(record.address, active != 0)) return false;
+    record.active = active;
+    return true;
 }
 
 BookmarkRecord* NameBookmark(uint32_t address, char* typed) {
@@ -79,19 +90,24 @@ BookmarkRecord* NameBookmark(uint32_t address, char* typed) {
 }
 
 void PublishStatus(int position) {
-    int total = 0;
-    int active = 0;
-    for (const BookmarkNode* node = g_bookmarks.head(); node; node = node->next) {
-        ++total;
-        const BookmarkRecord* record = FindRecord(node->address);
-        if (record && record->active) ++active;
-    }
+    g_statusDue = false;
     char caption[64];
-    std::snprintf(caption, sizeof caption, "Bk. (%d/%02d/%d)", position, active, total);
+    std::snprintf(caption, sizeof caption, "Bk. (%d/%02d/%d)", position, g_bookmarks.activeCount(),
+                  g_bookmarks.count());
     ShowStatusCaption(caption);
 }
 
+void PublishStatusLater() {
+    g_statusDue = true;
+    AskForStatusCaption();
+}
+
+void PublishPendingStatus() {
+    if (g_statusDue) PublishStatus(-1);
+}
+
 void ClearAllBookmarks() {
+    g_statusDue = false;
     ClearBookmarkList();
     HostDeleteSortedRange(BookmarkSorted(), 0, 0xFFFFFFFF);
     RepaintBookmarkList();

@@ -2,10 +2,12 @@
 // web pages that the plug-in menu links to.
 #pragma once
 
+#include "core/version_numbers.h"
+
 namespace zt {
 
 constexpr const char kPluginName[] = "Zentrilo";
-constexpr const char kPluginVersion[] = "1.9";
+constexpr const char kPluginVersion[] = ZT_VERSION_TEXT;
 constexpr int kPluginInterfaceVersion = 110;
 // Macros so that they can be joined into format strings at compile time.
 #define ZT_MAKERS_NOTICE "Bookmarks for OllyDbg 1.10, by the Zentrilo developers"

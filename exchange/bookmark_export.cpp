@@ -36,8 +36,8 @@ ExchangeRecord RecordFor(const BookmarkRecord& bookmark, uint32_t base) {
 // Writes every bookmark that has its record; false as soon as a write fails.
 bool WriteBookmarks(std::FILE* file, void* context) {
     const HostCpuPane& pane = *static_cast<const HostCpuPane*>(context);
-    for (const BookmarkNode* node = g_bookmarks.head(); node; node = node->next) {
-        const BookmarkRecord* bookmark = FindRecord(node->address);
+    for (uint32_t address : g_bookmarks) {
+        const BookmarkRecord* bookmark = FindRecord(address);
         if (!bookmark) continue;
         const ExchangeRecord record = RecordFor(*bookmark, pane.blockBase);
         if (std::fwrite(&record, sizeof record, 1, file) != 1) return false;

@@ -48,8 +48,12 @@ uint64_t ApplyRecords(std::FILE* file, uint64_t count, const HostCpuPane& pane) 
             last = address;
         }
     }
-    // Each bookmark's caption was made before its fields were filled in.
-    if (applied) PublishStatus(ActivePosition(last));
+    // The caption once, at the end: the last bookmark's position, or -1 when
+    // none could be stored.
+    if (applied)
+        PublishStatus(ActivePosition(last));
+    else if (read > 0)
+        PublishStatus(-1);
     return read;
 }
 

@@ -37,8 +37,8 @@ BookmarkRow RowFor(const BookmarkRecord& bookmark) {
 }
 
 bool ForEachBookmarkRow(bool (*visit)(const BookmarkRow& row, void* context), void* context) {
-    for (const BookmarkNode* node = g_bookmarks.head(); node; node = node->next) {
-        const BookmarkRecord* bookmark = FindRecord(node->address);
+    for (uint32_t address : g_bookmarks) {
+        const BookmarkRecord* bookmark = FindRecord(address);
         if (bookmark && !visit(RowFor(*bookmark), context)) return false;
     }
     return true;

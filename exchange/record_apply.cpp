@@ -19,21 +19,21 @@ void MarkIfModuleChanged(uint32_t address, BookmarkRecord& bookmark) {
     char now[kModuleFieldSize];
     CopyText(now, module->shortName, kHostModuleNameLength);
     if (lstrcmpiA(now, bookmark.module) == 0) return;
-    bookmark.active = 0;
+    SetBookmarkActive(bookmark, 0);
     CopyText(bookmark.name, kModuleChangedMarker);
 }
 
 }  // namespace
 
 bool ApplyRecord(const ExchangeRecord& record, uint32_t address) {
-    SetBookmark(address, false, false, true);
+    LoadBookmark(address);
     BookmarkRecord* bookmark = FindRecord(address);
     if (!bookmark) return false;
     const BookmarkRecord& stored = record.bookmark;
     CopyText(bookmark->name, stored.name, sizeof stored.name);
     CopyText(bookmark->originalDisassembly, stored.originalDisassembly, sizeof stored.originalDisassembly);
     CopyText(bookmark->module, stored.module, sizeof stored.module);
-    bookmark->active = stored.active;
+    SetBookmarkActive(*bookmark, stored.active);
 
     char comment[kCommentFieldSize];
     CopyText(comment, record.comment, sizeof record.comment);

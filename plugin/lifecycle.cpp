@@ -20,7 +20,9 @@ constexpr int kFirstItems = 16;
 void RefuseWith(const char* format) { HostLog(0, kHostLogFailure, format, kPluginName); }
 
 // The store and navigation show their changes in the list window and on the panel.
-void ConnectWindows() { ConnectBookmarkViews({RepaintListWindow, SetPanelCaption, EnableSwitchButton}); }
+void ConnectWindows() {
+    ConnectBookmarkViews({RepaintListWindow, SetPanelCaption, EnableSwitchButton, AskForPanelCaption});
+}
 
 // A window still calls our subclass procedure: unmapping the library would
 // leave it calling into nothing, so the library stays until the process ends.

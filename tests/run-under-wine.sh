@@ -35,7 +35,11 @@ fi
 out=$(dirname "$1")/$(basename "$1" .exe).out
 : >"$out"
 
-timeout -k 5 "$limit" wine "$@" </dev/null >"$out" 2>&1 &
+# ZENTRILO_WINE_CPU=N pins Wine, and the wineserver it starts, to CPU N.
+pin=()
+if [ -n "${ZENTRILO_WINE_CPU:-}" ]; then pin=(taskset -c "$ZENTRILO_WINE_CPU"); fi
+
+timeout -k 5 "$limit" "${pin[@]}" wine "$@" </dev/null >"$out" 2>&1 &
 pid=$!
 tail -s 0.1 -n +1 -f --pid="$pid" "$out"
 wait "$pid"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building needs on Debian, when missing; with "tests", also what
 # running the tests under Wine here needs; with "tests-emulated", what running
-# them in the emulated guest needs instead (tests/vm/).
+# them in the emulated guest needs instead (tests/vm/); with "screenshots" or
+# "screenshots-emulated", that and what tools/screenshots.sh needs besides.
 set -euo pipefail
 
 need=()
@@ -11,11 +12,14 @@ build_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build nlo
 test_packages=(googletest python3-pefile)
 wine_packages=(wine wine32:i386 xvfb xauth)
 guest_packages=(qemu-system-x86 debootstrap e2fsprogs)
+picture_packages=(python3-pil)
 
 packages=("${build_packages[@]}")
 case "${1:-}" in
   tests) packages+=("${test_packages[@]}" "${wine_packages[@]}") ;;
   tests-emulated) packages+=("${test_packages[@]}" "${guest_packages[@]}") ;;
+  screenshots) packages+=("${test_packages[@]}" "${wine_packages[@]}" "${picture_packages[@]}") ;;
+  screenshots-emulated) packages+=("${test_packages[@]}" "${guest_packages[@]}" "${picture_packages[@]}") ;;
 esac
 
 for p in "${packages[@]}"; do have "$p" || need+=("$p"); done

@@ -21,7 +21,7 @@ constexpr size_t kCommentKeep = 252;  // a longer comment keeps 252 characters a
 
 void SwitchActive(BookmarkRecord& record) {
     // The panel's caption keeps its counts until it is next published.
-    record.active = record.active ? 0 : 1;
+    SetBookmarkActive(record, record.active ? 0 : 1);
     RepaintListWindow();
 }
 

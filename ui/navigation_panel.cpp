@@ -14,8 +14,11 @@ namespace zt {
 
 namespace {
 
+constexpr UINT kCaptionDue = WM_APP + 1;
+
 HWND g_panel = nullptr;
 HWND g_switchButton = nullptr;
+bool g_captionAsked = false;  // kCaptionDue is posted and not yet handled
 
 void GoBack(uint32_t address) {
     switch (NavigateBack(address)) {
@@ -48,7 +51,7 @@ void Toggle(uint32_t address) {
 void SwitchActive(uint32_t address) {
     BookmarkRecord* record = FindRecord(address);
     if (!record) return;
-    record->active = record->active ? 0 : 1;
+    SetBookmarkActive(*record, record->active ? 0 : 1);
     RepaintListWindow();
     PublishStatus(ActivePosition(record->address));
 }
@@ -88,6 +91,14 @@ INT_PTR CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM) {
     case WM_CLOSE: OnClose(panel); return TRUE;
     case WM_DESTROY: OnDestroy(); return FALSE;
     case WM_NCACTIVATE: return wParam ? TRUE : FALSE;  // keeps the frame painted inactive
+    case kCaptionDue:
+        g_captionAsked = false;
+        PublishPendingStatus();
+        return TRUE;
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+        PublishPendingStatus();  // whoever reads the caption reads it up to date
+        return FALSE;
     }
     return FALSE;
 }
@@ -109,6 +120,10 @@ bool IsNavigationPanelVisible() { return g_panel && IsWindowVisible(g_panel); }
 
 void SetPanelCaption(const char* caption) {
     if (g_panel) SetWindowTextA(g_panel, caption);
+}
+
+void AskForPanelCaption() {
+    if (g_panel && !g_captionAsked) g_captionAsked = PostMessageA(g_panel, kCaptionDue, 0, 0) != FALSE;
 }
 
 void EnableSwitchButton(bool enable) {

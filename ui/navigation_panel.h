@@ -14,6 +14,9 @@ void DestroyNavigationPanel();
 bool IsNavigationPanelVisible();
 
 void SetPanelCaption(const char* caption);
+// Has the panel publish a caption that is due (PublishPendingStatus) once the
+// message loop runs again.
+void AskForPanelCaption();
 void EnableSwitchButton(bool enable);
 
 // The panel's screen position in the settings "top" and "left".

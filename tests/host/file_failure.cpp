@@ -99,6 +99,10 @@ void FailFileFlush() { g_failFlush = true; }
 void FailFileClose() { g_failClose = true; }
 void ReportFileSize(DWORD low, DWORD high, DWORD error) { g_size = {true, low, high, error}; }
 
+bool FileFailurePending() {
+    return g_failOpen || g_writesToFailure > 0 || g_readsToFailure > 0 || g_failClose || g_size.scripted;
+}
+
 void ResetFileStubs() {
     g_failOpen = false;
     g_writesToFailure = 0;

@@ -12,6 +12,7 @@
 //                                   does on a full disk
 //   sim::FailFileClose()            the next fclose closes the file but returns EOF, as when its
 //                                   buffered data cannot be written
+//   sim::FileFailurePending()       a scripted failure has not happened yet
 //   sim::ReportFileSize(low, high, error)
 //                                   the next GetFileSize answers low (high part in *high) with
 //                                   `error` as the thread's last error
@@ -31,6 +32,7 @@ void FailFileRead(int nth);
 void FailFileFlush();
 void FailFileClose();
 void ReportFileSize(DWORD low, DWORD high, DWORD error);
+bool FileFailurePending();
 
 void ResetFileStubs();
 

@@ -1,5 +1,7 @@
 #include "plugin_fixture.h"
 
+#include "res/resource.h"
+
 
 #include <cstring>
 #include <utility>
@@ -117,7 +119,21 @@ int PluginTest::DeliverRecord(uint32_t tag, const std::vector<uint8_t>& body, in
 }
 
 void PluginTest::SetActive(uint32_t address, uint8_t active) {
-    static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, address))[16] = active;
+    uint8_t& flag = static_cast<uint8_t*>(HostFindSorted(&Table()->sorted, address))[16];
+    HWND panel = FindPanel();
+    if (panel && (flag != 0) != (active != 0)) {
+        // The plug-in counts its active bookmarks, so the switch goes through
+        // it, as the panel's "!" does it for the pane's selection; selection
+        // and caption are put back, so that only the flag has changed.
+        std::string caption = Caption(panel);
+        uint32_t selected = sim::Pane()->selected;
+        sim::Pane()->selected = address;
+        SendMessageA(panel, WM_COMMAND, MAKEWPARAM(IDC_PANEL_SWITCH, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(panel, IDC_PANEL_SWITCH)));
+        sim::Pane()->selected = selected;
+        SetWindowTextA(panel, caption.c_str());
+    }
+    flag = active;
 }
 
 void PluginTest::SetName(uint32_t address, const std::string& name) {

@@ -37,8 +37,9 @@
 //   ListWindow()                      Table()->window, or null
 //   Bookmark(address)                 the fields of the host's record at address; has_value()
 //   BookmarkAddresses()               addresses of the host's records, in order
-//   SetActive(address, active) / SetName(address, name)
-//                                     the host's record changed in place, as the list window's
+//   SetActive(address, active)        the bookmark switched through the plug-in (the panel's "!"),
+//                                     the pane's selection and the caption left as they were
+//   SetName(address, name)            the host's record changed in place, as the list window's
 //                                     commands do (the name's field beyond the new text left as it was)
 //   StoreSetting(key, value)          a setting saved before the test
 //   StoreHotKey(which, key, alt, shift, ctrl)   the four settings of "toggle", "previous" or "next"

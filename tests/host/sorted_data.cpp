@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <memory>
 
 namespace sim {
@@ -19,6 +21,10 @@ struct Store {
     // released when deleted, so reading past an item or keeping one beyond its
     // deletion faults at once.
     std::vector<std::unique_ptr<GuardBuffer>> items;
+    // Lean tables (the benchmark's) keep plain copies in a tree instead:
+    // every call costs O(log n) of the host, as in the real debugger.
+    bool lean = false;
+    std::map<uint32_t, std::unique_ptr<uint8_t[]>> leanItems;
 };
 
 std::vector<std::unique_ptr<Store>> g_stores;
@@ -26,6 +32,7 @@ std::vector<SortedCreation> g_creations;
 HostSorted* g_lastCreated = nullptr;
 bool g_failCreate = false;
 int g_refuseAddCountdown = 0;
+bool g_leanTables = false;
 
 const HostItemHeader& HeaderOf(const uint8_t* item) { return *reinterpret_cast<const HostItemHeader*>(item); }
 
@@ -54,15 +61,33 @@ Store* StoreOf(const HostSorted* sorted, const char* caller) {
     return store;
 }
 
+// The lean table's item that covers address, or end().
+auto LeanCover(Store& store, uint32_t address) {
+    auto at = store.leanItems.upper_bound(address);
+    if (at == store.leanItems.begin()) return store.leanItems.end();
+    --at;
+    return Covers(at->second.get(), address) ? at : store.leanItems.end();
+}
+
 }  // namespace
 
-std::vector<const uint8_t*> SortedItems(const HostSorted* sorted) {
+std::vector<const uint8_t*> SortedItems(const HostSorted* sorted, size_t limit) {
     std::vector<const uint8_t*> result;
     if (Store* store = StoreOf(sorted, "SortedItems")) {
-        for (const auto& item : store->items) result.push_back(item->data());
+        for (const auto& item : store->items) {
+            if (result.size() == limit) break;
+            result.push_back(item->data());
+        }
+        for (const auto& entry : store->leanItems) {
+            if (result.size() == limit) break;
+            result.push_back(entry.second.get());
+        }
     }
     return result;
 }
+
+void UseLeanTables(bool lean) { g_leanTables = lean; }
+bool LeanTables() { return g_leanTables; }
 
 const std::vector<SortedCreation>& SortedCreations() { return g_creations; }
 HostSorted* LastCreatedSorted() { return g_lastCreated; }
@@ -86,6 +111,7 @@ void ResetSortedData() {
     g_lastCreated = nullptr;
     g_failCreate = false;
     g_refuseAddCountdown = 0;
+    g_leanTables = false;
 }
 
 }  // namespace sim
@@ -104,6 +130,7 @@ extern "C" int __cdecl HostCreateSorted(HostSorted* sorted, const char* name, in
     auto store = std::make_unique<Store>();
     store->name = creation.name;
     store->itemSize = itemSize;
+    store->lean = g_leanTables;
     std::memset(sorted, 0, sizeof *sorted);
     Store* raw = store.get();
     std::memcpy(sorted->hostOwned, &kMarker, 4);
@@ -121,6 +148,12 @@ extern "C" void* __cdecl HostAddSorted(HostSorted* sorted, const void* item) {
     bool refuse = false;
     if (g_refuseAddCountdown > 0 && --g_refuseAddCountdown == 0) refuse = true;
     if (store == nullptr || item == nullptr || refuse) return nullptr;
+    if (store->lean) {
+        std::unique_ptr<uint8_t[]>& slot = store->leanItems[address];
+        slot.reset(new uint8_t[size_t(store->itemSize)]);
+        std::memcpy(slot.get(), item, store->itemSize);
+        return slot.get();
+    }
     auto copy = std::make_unique<GuardBuffer>(size_t(store->itemSize));
     std::memcpy(copy->data(), item, store->itemSize);
     auto& items = store->items;
@@ -138,6 +171,10 @@ extern "C" void* __cdecl HostAddSorted(HostSorted* sorted, const void* item) {
 extern "C" void* __cdecl HostFindSorted(HostSorted* sorted, uint32_t address) {
     uint8_t* found = nullptr;
     if (Store* store = StoreOf(sorted, "HostFindSorted")) {
+        if (store->lean) {
+            auto at = LeanCover(*store, address);
+            return at == store->leanItems.end() ? nullptr : at->second.get();
+        }
         for (auto& item : store->items) {
             if (Covers(item->data(), address)) {
                 found = item->data();
@@ -150,6 +187,8 @@ extern "C" void* __cdecl HostFindSorted(HostSorted* sorted, uint32_t address) {
 
 extern "C" void __cdecl HostDeleteSorted(HostSorted* sorted, uint32_t address) {
     if (Store* store = StoreOf(sorted, "HostDeleteSorted")) {
+        auto lean = LeanCover(*store, address);
+        if (lean != store->leanItems.end()) store->leanItems.erase(lean);
         auto& items = store->items;
         items.erase(std::remove_if(items.begin(), items.end(),
                                    [&](const auto& item) { return Covers(item->data(), address); }),
@@ -159,6 +198,12 @@ extern "C" void __cdecl HostDeleteSorted(HostSorted* sorted, uint32_t address) {
 
 extern "C" void __cdecl HostDeleteSortedRange(HostSorted* sorted, uint32_t first, uint32_t last) {
     if (Store* store = StoreOf(sorted, "HostDeleteSortedRange")) {
+        auto& lean = store->leanItems;
+        for (auto at = lean.begin(); at != lean.end();) {
+            const HostItemHeader& h = HeaderOf(at->second.get());
+            uint64_t end = uint64_t(h.address) + std::max<uint32_t>(h.size, 1);
+            at = h.address <= last && end > first ? lean.erase(at) : std::next(at);
+        }
         auto& items = store->items;
         items.erase(std::remove_if(items.begin(), items.end(),
                                    [&](const auto& item) {
@@ -182,6 +227,7 @@ extern "C" void* __cdecl HostSortedBySelection(HostSorted* sorted, int row) {
     uint8_t* found = nullptr;
     if (Store* store = StoreOf(sorted, "HostSortedBySelection")) {
         if (row >= 0 && row < int(store->items.size())) found = store->items[row]->data();
+        if (row >= 0 && row < int(store->leanItems.size())) found = std::next(store->leanItems.begin(), row)->second.get();
     }
     return found;
 }

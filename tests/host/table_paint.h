@@ -1,5 +1,6 @@
 // HostPaintTable: validates the window and asks the plug-in's cell callback
-// for every row (all rows count as visible) and every column of
+// for every row (all rows count as visible; with lean tables the first 40)
+// and every column of
 // table->columnCount, keeping what it painted.
 //
 //   sim::PaintCount()            how many HostPaintTable calls there were
