@@ -14,9 +14,8 @@
 // plug-in follows the pane only while the panel is shown).
 #include "host/exchange_bytes.h"
 #include "host/plugin_fixture.h"
+#include "host/process_setup.h"
 #include "host/temp_folder.h"
-
-#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -290,12 +289,9 @@ void ParseArguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    sim::PrepareHostProcess(nullptr);
     // One CPU, so that the small figures are steady.
     const bool pinned = SetProcessAffinityMask(GetCurrentProcess(), 1) != 0;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_HOTKEY_CLASS | ICC_UPDOWN_CLASS};
-    InitCommonControlsEx(&controls);
 
     ::testing::InitGoogleTest(&argc, argv);
     ParseArguments(argc, argv);

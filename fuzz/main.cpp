@@ -11,13 +11,13 @@
 // Exit code 0 when no invariant broke. fuzz/run.sh drives it.
 #include <windows.h>
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "host/process_setup.h"
 #include "session.h"
 
 namespace {
@@ -25,24 +25,9 @@ namespace {
 fuzz::RunOptions g_options;
 
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
-    const EXCEPTION_RECORD* record = info->ExceptionRecord;
-    HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       static_cast<LPCSTR>(record->ExceptionAddress), &module);
-    char moduleName[MAX_PATH] = "?";
-    if (module) GetModuleFileNameA(module, moduleName, sizeof moduleName);
     const fuzz::Position& at = fuzz::g_position;
-    std::printf("\nFUZZ-CRASH kind=%s seed=%u first=%u index=%u step=%s: exception %08lX at %p (%s + %lX)",
-                at.kind, unsigned(at.seed), unsigned(at.first), unsigned(at.index), at.step, record->ExceptionCode,
-                record->ExceptionAddress, moduleName,
-                module ? static_cast<unsigned long>(static_cast<const char*>(record->ExceptionAddress) -
-                                                    reinterpret_cast<const char*>(module))
-                       : 0ul);
-    if (record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2) {
-        std::printf(", %s address %08lX", record->ExceptionInformation[0] ? "writing" : "reading",
-                    static_cast<unsigned long>(record->ExceptionInformation[1]));
-    }
-    std::printf("\n");
+    std::printf("\nFUZZ-CRASH kind=%s seed=%u first=%u index=%u step=%s: %s\n", at.kind, unsigned(at.seed),
+                unsigned(at.first), unsigned(at.index), at.step, sim::DescribeCrash(*info->ExceptionRecord).c_str());
     std::fflush(stdout);
     TerminateProcess(GetCurrentProcess(), 3);
     return EXCEPTION_EXECUTE_HANDLER;
@@ -79,11 +64,7 @@ class Fuzz : public fuzz::Session {};
 TEST_F(Fuzz, Run) { EXPECT_EQ(0, Run(g_options)); }
 
 int main(int argc, char** argv) {
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-    SetUnhandledExceptionFilter(ReportCrash);
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_HOTKEY_CLASS | ICC_UPDOWN_CLASS};
-    InitCommonControlsEx(&controls);
+    sim::PrepareHostProcess(ReportCrash);
 
     ::testing::InitGoogleTest(&argc, argv);
     if (!ParseOptions(argc, argv)) {
