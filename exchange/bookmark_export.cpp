@@ -1,10 +1,12 @@
 // Export: one record per bookmark, in address order, each address made
-// relative to the block the CPU pane shows.
+// relative to the block the CPU pane shows; or, when the user chose one of
+// the bookmark lists' types, that list.
 #include <cstdio>
 
 #include "core/bookmark_list.h"
 #include "core/store.h"
 #include "core/text.h"
+#include "exchange/bookmark_lists.h"
 #include "exchange/exchange_file.h"
 #include "exchange/exchange_record.h"
 #include "exchange/file_chooser.h"
@@ -49,10 +51,16 @@ void ExportBookmarks() {
     const HostCpuPane* pane = PaneShowingMemory();
     if (!pane) return;
     char path[kFilePathSize];
-    if (!ChooseFile(kExchangeFiles, path, kSaveDialog)) return;
+    bool (*write)(std::FILE*, void*) = &WriteBookmarks;
+    switch (ChooseBookmarkFile(path, kSaveDialog)) {
+    case kNoBookmarkFile: return;
+    case kDatFile: break;
+    case kJsonFile: write = &WriteJsonBookmarkList; break;
+    case kCsvFile: write = &WriteCsvBookmarkList; break;
+    }
 
     // The file is replaced only when all of it reached the disk.
-    if (ReplaceFileWith(path, &WriteBookmarks, const_cast<HostCpuPane*>(pane)))
+    if (ReplaceFileWith(path, write, const_cast<HostCpuPane*>(pane)))
         HostFlash("Zentrilo: Bookmarks exported successfully!");
     else
         HostFlash("[ERROR]: Nothing exported!");

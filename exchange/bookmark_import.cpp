@@ -1,16 +1,17 @@
 // Import: each record of the file, in file order, becomes a bookmark at its
-// relative address plus the base of the block the CPU pane shows now.
+// relative address plus the base of the block the CPU pane shows now; or the
+// JSON bookmark list, when the user chose its type.
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
 
-#include "core/settings.h"
 #include "core/store.h"
-#include "core/text.h"
+#include "exchange/bookmark_lists.h"
 #include "exchange/exchange_file.h"
 #include "exchange/exchange_record.h"
 #include "exchange/file_chooser.h"
+#include "exchange/record_apply.h"
 #include "exchange/shown_block.h"
 #include "host/host.h"
 
@@ -31,39 +32,6 @@ bool MeasureFile(const char* path, uint64_t& size) {
     CloseHandle(file);
     size = uint64_t(high) << 32 | low;
     return measured;
-}
-
-// The bookmark's module no longer matches the module at its address: it is
-// disabled and its name warns about it.
-void MarkIfModuleChanged(uint32_t address, BookmarkRecord& bookmark) {
-    const HostModule* module = HostFindModule(address);
-    if (!module) return;
-    char now[kModuleFieldSize];
-    CopyText(now, module->shortName, kHostModuleNameLength);
-    if (lstrcmpiA(now, bookmark.module) == 0) return;
-    SetBookmarkActive(bookmark, 0);
-    CopyText(bookmark.name, kModuleChangedMarker);
-}
-
-// Makes or keeps the bookmark and gives it the file's fields, comment and
-// label. False when the bookmark has no record to fill.
-bool ApplyRecord(const ExchangeRecord& record, uint32_t address) {
-    LoadBookmark(address);
-    BookmarkRecord* bookmark = FindRecord(address);
-    if (!bookmark) return false;
-    const BookmarkRecord& stored = record.bookmark;
-    CopyText(bookmark->name, stored.name, sizeof stored.name);
-    CopyText(bookmark->originalDisassembly, stored.originalDisassembly, sizeof stored.originalDisassembly);
-    CopyText(bookmark->module, stored.module, sizeof stored.module);
-    SetBookmarkActive(*bookmark, stored.active);
-
-    char comment[kCommentFieldSize];
-    CopyText(comment, record.comment, sizeof record.comment);
-    HostInsertName(address, kHostNameComment, comment);
-    if (IsLabelMappingOn() && !IsPlaceholderName(bookmark->name))
-        HostInsertName(address, kHostNameLabel, bookmark->name);
-    MarkIfModuleChanged(address, *bookmark);
-    return true;
 }
 
 // Applies up to count records, one at a time in file order: the file's size
@@ -95,7 +63,11 @@ void ImportBookmarks() {
     const HostCpuPane* pane = PaneShowingMemory();
     if (!pane) return;
     char path[kFilePathSize];
-    if (!ChooseFile(kExchangeFiles, path, kOpenDialog)) return;
+    switch (ChooseBookmarkFile(path, kOpenDialog)) {
+    case kDatFile: break;
+    case kJsonFile: ImportJsonBookmarkList(path); return;
+    default: return;
+    }
     uint64_t size;
     if (!MeasureFile(path, size) || size == 0) return;
 

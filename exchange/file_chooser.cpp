@@ -17,12 +17,49 @@ namespace {
 static_assert(sizeof(OPENFILENAMEA) == 88, "OPENFILENAME is 88 bytes");
 
 constexpr char kFilter[] = "Dat files\0*.dat\0Help files\0*.hlp\0";
+constexpr char kExportFilter[] =
+    "Dat files\0*.dat\0Bookmark list, JSON (*.json)\0*.json\0Bookmark list, CSV (*.csv)\0*.csv\0";
+constexpr char kImportFilter[] = "Dat files\0*.dat\0Bookmark list, JSON (*.json)\0*.json\0";
+constexpr const char* kExtensions[] = {"", "dat", "json", "csv"};
 constexpr DWORD kFlags =
     OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER | OFN_ENABLESIZING;
 static_assert(kFlags == 0x0088000E, "file dialog flags");
 constexpr size_t kLongestProposedName = 255;
 
 bool IsPathSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
+
+// The dialog as the exchange file's and the help file's dialogs share it.
+void FillDialog(OPENFILENAMEA& dialog, const char* filter, int filterIndex, char (&path)[kFilePathSize],
+                const char* defaultExtension) {
+    std::memset(&dialog, 0, sizeof dialog);
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = g_mainWindow;
+    dialog.hInstance = GetModuleHandleA(nullptr);
+    dialog.lpstrFilter = filter;
+    dialog.nFilterIndex = static_cast<DWORD>(filterIndex);
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = kFilePathSize;
+    dialog.lpstrDefExt = defaultExtension;
+    dialog.Flags = kFlags;
+}
+
+bool RunDialog(OPENFILENAMEA& dialog, uint8_t mode) {
+    switch (mode) {
+    case kSaveDialog: return GetSaveFileNameA(&dialog) != 0;
+    case kOpenDialog: return GetOpenFileNameA(&dialog) != 0;
+    }
+    return false;
+}
+
+// The dialog adds the chosen type's extension to a name typed without one;
+// where it did not, it is added here, when it fits.
+void EnsureExtension(const OPENFILENAMEA& dialog, char (&path)[kFilePathSize], const char* extension) {
+    const size_t length = strnlen(path, kFilePathSize);
+    const bool hasExtension = dialog.nFileExtension != 0 && dialog.nFileExtension < length;
+    if (hasExtension || length + 1 + std::strlen(extension) >= kFilePathSize) return;
+    path[length] = '.';
+    std::strcpy(path + length + 1, extension);
+}
 
 }  // namespace
 
@@ -55,22 +92,20 @@ bool ChooseFile(int filterIndex, char (&path)[kFilePathSize], uint8_t mode) {
         path[0] = '\0';
 
     OPENFILENAMEA dialog;
-    std::memset(&dialog, 0, sizeof dialog);
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = g_mainWindow;
-    dialog.hInstance = GetModuleHandleA(nullptr);
-    dialog.lpstrFilter = kFilter;
-    dialog.nFilterIndex = static_cast<DWORD>(filterIndex);
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = kFilePathSize;
-    dialog.lpstrDefExt = filterIndex == kExchangeFiles ? "dat" : nullptr;
-    dialog.Flags = kFlags;
+    FillDialog(dialog, kFilter, filterIndex, path, filterIndex == kExchangeFiles ? "dat" : nullptr);
+    return RunDialog(dialog, mode);
+}
 
-    switch (mode) {
-    case kSaveDialog: return GetSaveFileNameA(&dialog) != 0;
-    case kOpenDialog: return GetOpenFileNameA(&dialog) != 0;
-    }
-    return false;
+BookmarkFileType ChooseBookmarkFile(char (&path)[kFilePathSize], uint8_t mode) {
+    DefaultExchangeFileName(path);
+    OPENFILENAMEA dialog;
+    FillDialog(dialog, mode == kSaveDialog ? kExportFilter : kImportFilter, kDatFile, path, "dat");
+    if (!RunDialog(dialog, mode)) return kNoBookmarkFile;
+    const DWORD last = mode == kSaveDialog ? kCsvFile : kJsonFile;
+    const DWORD chosen = dialog.nFilterIndex >= kDatFile && dialog.nFilterIndex <= last ? dialog.nFilterIndex : 1;
+    const auto type = static_cast<BookmarkFileType>(chosen);
+    if (type != kDatFile) EnsureExtension(dialog, path, kExtensions[type]);
+    return type;
 }
 
 }  // namespace zt

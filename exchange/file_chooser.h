@@ -11,11 +11,21 @@ constexpr size_t kFilePathSize = 260;
 enum FileFilter { kExchangeFiles = 1, kHelpFiles = 2 };
 enum FileDialogMode : uint8_t { kSaveDialog = 0, kOpenDialog = 1 };
 
+// The file types of the Export... and Import... dialogs, as their 1-based
+// positions in the type list; the import offers the first two.
+enum BookmarkFileType { kNoBookmarkFile = 0, kDatFile = 1, kJsonFile = 2, kCsvFile = 3 };
+
 // Shows the save (mode 0) or open (mode 1) dialog with the given filter
 // selected. For exchange files the debugged program's name is proposed and
 // "dat" is the default extension; otherwise the name starts empty. True when
 // the user confirmed a name, which is then in path.
 bool ChooseFile(int filterIndex, char (&path)[kFilePathSize], uint8_t mode);
+
+// The save (mode 0) or open (mode 1) dialog of Export... and Import...: the
+// exchange file first and chosen, with the debugged program's name proposed.
+// The type the user chose, which the name ends in when the user typed no
+// extension; kNoBookmarkFile when the user cancelled.
+BookmarkFileType ChooseBookmarkFile(char (&path)[kFilePathSize], uint8_t mode);
 
 // The debugged program's file name without drive, directory and extension;
 // empty when the host has none or it is longer than 255 characters.

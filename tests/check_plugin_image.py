@@ -9,6 +9,7 @@ import os
 import pathlib
 import re
 import struct
+import subprocess
 import sys
 
 import pefile
@@ -69,7 +70,18 @@ VISTA_OR_LATER = ["GetTickCount64", "InitializeCriticalSectionEx", "InitOnce*", 
                   "AddDllDirectory", "SetDefaultDllDirectories", "RaiseFailFastException", "WaitOnAddress",
                   "WakeByAddress*"]
 WINDOWS_XP = (5, 1)
-SIZE_LIMIT = 200 * 1024
+SIZE_LIMIT = 256 * 1024
+# What the C++ runtime brings when the plug-in touches its string class (either
+# ABI), std::random_device (which the string's exception classes link), its
+# locales or its streams: together well over 100 KB. Mangled names, as the
+# symbols file keeps them.
+HEAVY_RUNTIME = {
+    "std::__cxx11::basic_string": rb"_ZNSt7__cxx1112basic_string",
+    "std::string (the old ABI)": rb"_ZN?K?Ss[0-9A-Z_]",
+    "std::random_device": rb"_ZNSt13random_device",
+    "std::locale": rb"_ZNSt6locale",
+    "iostream (std::ios_base)": rb"_ZNSt8ios_base",
+}
 
 results = []
 VERSION_NUMBERS = pathlib.Path(__file__).resolve().parent.parent / "core/version_numbers.h"
@@ -203,13 +215,26 @@ def is_debug_section(name):
     return name.startswith((".debug", ".zdebug"))
 
 
+def largest_symbols(symbols, count=12):
+    """The largest functions and data of the symbols file, as "size name" lines (nm, when at hand)."""
+    try:
+        listing = subprocess.run(["i686-w64-mingw32-nm", "--size-sort", "-S", "-C", symbols],
+                                 capture_output=True, text=True, check=True).stdout
+    except (OSError, subprocess.CalledProcessError):
+        return "(i686-w64-mingw32-nm not found to say what takes the room)"
+    rows = [line.split(maxsplit=3) for line in listing.splitlines()]
+    rows = [r for r in rows if len(r) == 4 and r[2].lower() in "tdbr" and not r[3].startswith(".")]
+    return "; ".join(f"{int(r[1], 16)} {r[3][:80]}" for r in rows[-count:][::-1])
+
+
 def check_lean(pe, path):
     size = os.path.getsize(path)
-    check(f"is smaller than {SIZE_LIMIT // 1024} KB", size < SIZE_LIMIT, f"{size} bytes")
+    symbols = path + ".debug"
+    check(f"is smaller than {SIZE_LIMIT // 1024} KB", size < SIZE_LIMIT,
+          f"{size} bytes; the largest parts: {largest_symbols(symbols)}" if size >= SIZE_LIMIT else f"{size} bytes")
     names = section_names(pe)
     check("has no debug sections", not any(is_debug_section(n) for n in names), str(names))
     check("has no symbol table", pe.FILE_HEADER.NumberOfSymbols == 0, str(pe.FILE_HEADER.NumberOfSymbols))
-    symbols = path + ".debug"
     check("its symbols file is beside it", os.path.isfile(symbols), symbols)
     if not os.path.isfile(symbols):
         return
@@ -227,6 +252,9 @@ def check_lean(pe, path):
           str(section_names(debug)))
     # The runtime's verbose terminate handler would bring its demangler along.
     check("links no C++ name demangler", b"___cxa_demangle" not in content)
+    for what, pattern in HEAVY_RUNTIME.items():
+        found = sorted(set(m.group(0).decode(errors="replace") for m in re.finditer(pattern + rb"[0-9A-Za-z_]*", content)))
+        check(f"links none of the runtime's {what}", not found, ", ".join(found[:5]))
 
 
 def main(path):

@@ -1,5 +1,6 @@
 // The file dialogs of the Import... and Export... commands: what they are
-// given, the name they propose, and the commands' silence when the user
+// given (the exchange file's type first and chosen, then the bookmark
+// lists'), the name they propose, and the commands' silence when the user
 // cancels or the CPU pane shows no memory.
 #include "host/plugin_fixture.h"
 
@@ -24,7 +25,7 @@ protected:
     }
 };
 
-TEST_F(FileChooserTest, ExportSavesAndImportOpensADatFile) {
+TEST_F(FileChooserTest, ExportSavesAndImportOpensADatFileOrABookmarkList) {
     sim::SetExePath("C:\\Programs\\my.prog.exe");
     Action(kOriginPluginMenu, kExport);
     Action(kOriginPluginMenu, kImport);
@@ -37,7 +38,9 @@ TEST_F(FileChooserTest, ExportSavesAndImportOpensADatFile) {
         EXPECT_EQ(88u, dialog.structSize);
         EXPECT_EQ(mainWindow_, dialog.owner);
         EXPECT_EQ(GetModuleHandleA(nullptr), dialog.instance);
-        EXPECT_EQ("Dat files|*.dat|Help files|*.hlp|", dialog.filter);
+        EXPECT_EQ(i == 0 ? "Dat files|*.dat|Bookmark list, JSON (*.json)|*.json|Bookmark list, CSV (*.csv)|*.csv|"
+                         : "Dat files|*.dat|Bookmark list, JSON (*.json)|*.json|",
+                  dialog.filter);
         EXPECT_EQ(1u, dialog.filterIndex);
         EXPECT_EQ("", dialog.title);
         EXPECT_EQ("dat", dialog.defaultExtension);

@@ -18,6 +18,7 @@ namespace {
 struct FileAnswer {
     bool accept;
     std::string path;
+    DWORD filterIndex;   // the type the user picks; 0: the one the dialog was given
 };
 
 std::vector<UINT> g_beeps;
@@ -77,7 +78,7 @@ BOOL AnswerFileDialog(bool save, OPENFILENAMEA* ofn) {
                         ofn->nMaxFile,
                         ofn->Flags,
                         false};
-    FileAnswer answer{false, {}};
+    FileAnswer answer{false, {}, 0};
     if (!g_fileAnswers.empty()) {
         answer = g_fileAnswers.front();
         g_fileAnswers.pop_front();
@@ -89,6 +90,7 @@ BOOL AnswerFileDialog(bool save, OPENFILENAMEA* ofn) {
         size_t dot = answer.path.find_last_of('.');
         ofn->nFileOffset = WORD(name);
         ofn->nFileExtension = WORD(dot == std::string::npos || dot < name ? answer.path.size() : dot + 1);
+        if (answer.filterIndex != 0) ofn->nFilterIndex = answer.filterIndex;
         call.accepted = true;
     }
     g_fileDialogs.push_back(call);
@@ -143,8 +145,8 @@ const std::vector<ShellLaunch>& ShellLaunches() { return g_shell; }
 const std::vector<HelpCall>& HelpCalls() { return g_help; }
 const std::vector<MessageBoxCall>& MessageBoxes() { return g_boxes; }
 const std::vector<FileDialogCall>& FileDialogs() { return g_fileDialogs; }
-void ChooseFile(const std::string& path) { g_fileAnswers.push_back({true, path}); }
-void CancelFileDialog() { g_fileAnswers.push_back({false, {}}); }
+void ChooseFile(const std::string& path, DWORD filterIndex) { g_fileAnswers.push_back({true, path, filterIndex}); }
+void CancelFileDialog() { g_fileAnswers.push_back({false, {}, 0}); }
 const std::vector<LiveTimer>& LiveTimers() { return g_liveTimers; }
 
 void KillLiveTimers() {

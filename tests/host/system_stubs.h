@@ -11,8 +11,9 @@
 //   sim::HelpCalls()                  WinHelpA calls (keyword filled in for HELP_KEY)
 //   sim::MessageBoxes()               MessageBoxA calls, each answered IDOK
 //   sim::FileDialogs()                GetOpenFileNameA / GetSaveFileNameA calls;
-//                                     sim::ChooseFile(path) / sim::CancelFileDialog() script
-//                                     the next answer (default: cancel). The filter is kept
+//                                     sim::ChooseFile(path[, type]) / sim::CancelFileDialog() script
+//                                     the next answer (default: cancel); type is the 1-based
+//                                     entry of the type list the user picks. The filter is kept
 //                                     with each separating zero byte shown as '|'.
 //   sim::LiveTimers()                 timers the plug-in set and has not killed
 //   sim::KillLiveTimers()             kills those (before the plug-in is unloaded)
@@ -77,7 +78,7 @@ const std::vector<ShellLaunch>& ShellLaunches();
 const std::vector<HelpCall>& HelpCalls();
 const std::vector<MessageBoxCall>& MessageBoxes();
 const std::vector<FileDialogCall>& FileDialogs();
-void ChooseFile(const std::string& path);
+void ChooseFile(const std::string& path, DWORD filterIndex = 0);
 void CancelFileDialog();
 const std::vector<LiveTimer>& LiveTimers();
 void KillLiveTimers();

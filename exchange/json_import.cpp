@@ -1,0 +1,491 @@
+// Import of a JSON bookmark list. The file is read twice as a stream of
+// events through a fixed buffer: the first pass checks every entry and
+// changes nothing, the second places and applies them. So a file with any
+// fault is refused whole, and memory stays bounded by one entry (and the
+// list's modules) however long the file.
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <rapidjson/reader.h>
+
+#include "core/store.h"
+#include "core/text.h"
+#include "exchange/bookmark_lists.h"
+#include "exchange/exchange_record.h"
+#include "exchange/file_chooser.h"
+#include "exchange/json_file_stream.h"
+#include "exchange/list_modules.h"
+#include "exchange/loaded_modules.h"
+#include "exchange/record_apply.h"
+#include "exchange/text_encoding.h"
+#include "host/host.h"
+
+namespace zt {
+
+namespace {
+
+constexpr int kDeepestNesting = 8;
+constexpr size_t kFaultSize = 160;
+
+// The reader's own stack (texts, nesting) from the C runtime; a failed
+// allocation becomes std::bad_alloc, which the import catches.
+struct ReaderAllocator {
+    static const bool kNeedFree = true;
+    void* Malloc(size_t size) {
+        if (size == 0) return nullptr;
+        void* block = std::malloc(size);
+        if (!block) throw std::bad_alloc();
+        return block;
+    }
+    void* Realloc(void* block, size_t, size_t size) {
+        if (!block) return Malloc(size);
+        if (size == 0) {
+            std::free(block);
+            return nullptr;
+        }
+        void* grown = std::realloc(block, size);
+        if (!grown) throw std::bad_alloc();
+        return grown;
+    }
+    static void Free(void* block) { std::free(block); }
+};
+
+using Reader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, ReaderAllocator>;
+constexpr unsigned kParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
+
+// One entry of the list as read, its text already in the system's code page.
+struct Entry {
+    bool hasAddress;
+    uint32_t address;
+    bool hasOffset;
+    uint32_t offset;
+    bool hasModuleBase;
+    uint32_t moduleBase;
+    uint8_t active;
+    char module[kModuleFieldSize];        // empty: the address lay in no module
+    char name[kNameFieldSize];            // empty: no name
+    char original[kDisassemblyFieldSize];
+    char comment[kCommentFieldSize];
+};
+
+struct Counts {
+    unsigned imported = 0;
+    unsigned otherBuild = 0;   // imported, but disabled: their module is another build
+    char otherBuildModule[kModuleFieldSize] = "";
+    bool otherBuildModules = false;   // more than one module is another build
+    unsigned notLoaded = 0;    // no module of the name is loaded
+    unsigned notUnique = 0;    // several are, and none at the recorded address
+    unsigned notStored = 0;    // the bookmark could not be made
+};
+
+enum Frame : uint8_t { kRootObject, kModuleArray, kModuleObject, kBookmarkArray, kEntryObject, kIgnored };
+enum Kind : uint8_t { kNull, kBoolean, kUnsigned, kOtherNumber, kText, kContainer };
+
+struct Value {
+    Kind kind;
+    bool boolean;
+    uint64_t number;
+    const char* text;
+    size_t length;
+};
+
+Value Scalar(Kind kind, uint64_t number = 0, bool boolean = false) { return {kind, boolean, number, nullptr, 0}; }
+
+bool SameModuleName(const HostModule* module, const char* name) {
+    if (!module) return false;
+    char now[kModuleFieldSize];
+    ModuleName(*module, now);
+    return lstrcmpiA(now, name) == 0;
+}
+
+bool SameBuild(const ModuleBuild& a, const ModuleBuild& b) {
+    return a.timestamp == b.timestamp && a.imageSize == b.imageSize && a.checksum == b.checksum;
+}
+
+ExchangeRecord RecordFor(const Entry& entry) {
+    ExchangeRecord record = NewExchangeRecord();
+    if (entry.name[0]) CopyText(record.bookmark.name, entry.name);
+    CopyText(record.bookmark.module, entry.module);
+    CopyText(record.bookmark.originalDisassembly, entry.original);
+    record.bookmark.active = entry.active;
+    CopyText(record.comment, entry.comment);
+    return record;
+}
+
+// The handler of the reader's events. It keeps the first fault it meets, as
+// the text of a status message, and then stops the reader.
+class ListReader {
+public:
+    ListReader(bool apply, ListModules& listed, LoadedModules& loaded)
+        : apply_(apply), listed_(listed), loaded_(loaded) {}
+
+    const char* fault() const { return fault_; }
+    const Counts& counts() const { return counts_; }
+    bool applied() const { return applied_; }
+    uint32_t lastApplied() const { return lastApplied_; }
+
+    bool Null() { return OnValue(Scalar(kNull)); }
+    bool Bool(bool value) { return OnValue(Scalar(kBoolean, 0, value)); }
+    bool Int(int value) { return value >= 0 ? Uint(static_cast<unsigned>(value)) : OnValue(Scalar(kOtherNumber)); }
+    bool Uint(unsigned value) { return OnValue(Scalar(kUnsigned, value)); }
+    bool Int64(int64_t value) {
+        return value >= 0 ? Uint64(static_cast<uint64_t>(value)) : OnValue(Scalar(kOtherNumber));
+    }
+    bool Uint64(uint64_t value) { return OnValue(Scalar(kUnsigned, value)); }
+    bool Double(double) { return OnValue(Scalar(kOtherNumber)); }
+    bool RawNumber(const char*, rapidjson::SizeType, bool) { return OnValue(Scalar(kOtherNumber)); }
+    bool String(const char* text, rapidjson::SizeType length, bool) {
+        return OnValue({kText, false, 0, text, length});
+    }
+    bool Key(const char* text, rapidjson::SizeType length, bool) {
+        // Keys the reader knows are short; any other is passed over.
+        CopyText(key_, text, length < sizeof key_ ? length : 0);
+        if (std::memchr(text, '\0', length)) key_[0] = '\0';
+        return true;
+    }
+    bool StartObject() {
+        if (depth_ == 0) return Push(kRootObject);
+        switch (Top()) {
+        case kModuleArray:
+            std::memset(&module_, 0, sizeof module_);
+            ++moduleNumber_;
+            return Push(kModuleObject);
+        case kBookmarkArray:
+            std::memset(&entry_, 0, sizeof entry_);
+            entry_.active = 1;
+            ++entryNumber_;
+            return Push(kEntryObject);
+        default: return OnValue(Scalar(kContainer)) && Push(kIgnored);
+        }
+    }
+    bool StartArray() {
+        if (depth_ == 0) return Fail("not a Zentrilo bookmark list");
+        if (Top() == kRootObject && IsKey("bookmarks")) {
+            sawBookmarks_ = true;
+            return Push(kBookmarkArray);
+        }
+        if (Top() == kRootObject && IsKey("modules")) return Push(kModuleArray);
+        return OnValue(Scalar(kContainer)) && Push(kIgnored);
+    }
+    bool EndObject(rapidjson::SizeType) {
+        const Frame frame = Top();
+        --depth_;
+        if (frame == kEntryObject) return EndEntry();
+        if (frame == kModuleObject) return EndModule();
+        if (frame == kRootObject && !sawFormat_) return Fail("not a Zentrilo bookmark list");
+        if (frame == kRootObject && !sawBookmarks_) return Fail("the file has no \"bookmarks\" list");
+        return true;
+    }
+    bool EndArray(rapidjson::SizeType) {
+        --depth_;
+        return true;
+    }
+
+    bool Fail(const char* format, ...) {
+        if (!fault_[0]) {
+            va_list arguments;
+            va_start(arguments, format);
+            std::vsnprintf(fault_, sizeof fault_, format, arguments);
+            va_end(arguments);
+        }
+        return false;
+    }
+
+private:
+    Frame Top() const { return frames_[depth_ - 1]; }
+    bool IsKey(const char* key) const { return std::strcmp(key_, key) == 0; }
+
+    bool Push(Frame frame) {
+        if (depth_ == kDeepestNesting) return Fail("nested deeper than %d levels", kDeepestNesting);
+        frames_[depth_++] = frame;
+        return true;
+    }
+
+    bool OnValue(const Value& value) {
+        if (depth_ == 0) return Fail("not a Zentrilo bookmark list");
+        switch (Top()) {
+        case kRootObject: return OnTopValue(value);
+        case kModuleArray: return Fail("module %u is not an object", ++moduleNumber_);
+        case kModuleObject: return OnModuleValue(value);
+        case kBookmarkArray: return Fail("bookmark %u is not an object", ++entryNumber_);
+        case kEntryObject: return OnEntryValue(value);
+        case kIgnored: return true;
+        }
+        return true;
+    }
+
+    bool OnTopValue(const Value& value) {
+        if (IsKey("format")) {
+            if (value.kind != kText || value.length != sizeof kBookmarkListFormat - 1 ||
+                std::memcmp(value.text, kBookmarkListFormat, value.length) != 0)
+                return Fail("not a Zentrilo bookmark list");
+            sawFormat_ = true;
+        } else if (IsKey("version")) {
+            if (value.kind != kUnsigned) return Fail("\"version\" must be a number");
+            if (value.number > kBookmarkListVersion)
+                return Fail("the list's version %llu is newer than this plug-in reads",
+                            static_cast<unsigned long long>(value.number));
+        } else if (IsKey("bookmarks") || IsKey("modules")) {
+            return Fail("\"%s\" must be a list", key_);   // lists do not come here
+        }
+        return true;
+    }
+
+    // Where the fault of a field lies: "bookmark 3" or "module 2".
+    const char* Owner() {
+        std::snprintf(owner_, sizeof owner_, Top() == kModuleObject ? "module %u" : "bookmark %u",
+                      Top() == kModuleObject ? moduleNumber_ : entryNumber_);
+        return owner_;
+    }
+
+    bool Number(const Value& value, uint32_t& field, bool* present, bool nullable = true) {
+        if (value.kind == kNull && nullable) return true;
+        if (value.kind != kUnsigned || value.number > 0xFFFFFFFFu)
+            return Fail("%s: \"%s\" must be a number from 0 to 4294967295", Owner(), key_);
+        field = static_cast<uint32_t>(value.number);
+        if (present) *present = true;
+        return true;
+    }
+
+    bool Text(const Value& value, char* field, size_t fieldSize, bool nullable = false) {
+        if (value.kind == kNull && nullable) return true;
+        if (value.kind != kText) return Fail("%s: \"%s\" must be text", Owner(), key_);
+        if (std::memchr(value.text, '\0', value.length))
+            return Fail("%s: \"%s\" holds a zero character", Owner(), key_);
+        if (!Utf8ToAnsi(value.text, value.length, field, fieldSize))
+            return Fail("%s: \"%s\" is longer than %u characters", Owner(), key_, unsigned(fieldSize - 1));
+        return true;
+    }
+
+    bool Flag(const Value& value, uint8_t* field) {
+        if (value.kind != kBoolean) return Fail("%s: \"%s\" must be true or false", Owner(), key_);
+        if (field) *field = value.boolean ? 1 : 0;
+        return true;
+    }
+
+    bool OnModuleValue(const Value& value) {
+        char file[kFilePathSize];
+        uint32_t ignored = 0;
+        ListedModule& module = module_;
+        if (IsKey("name")) return Text(value, module.name, sizeof module.name) && (module.hasName = true);
+        if (IsKey("file")) return Text(value, file, sizeof file, true);
+        if (IsKey("base")) return Number(value, module.base, &module.hasBase);
+        if (IsKey("size")) return Number(value, ignored, nullptr);
+        if (IsKey("timestamp")) return Number(value, module.build.timestamp, &module.hasTimestamp);
+        if (IsKey("image_size")) return Number(value, module.build.imageSize, &module.hasImageSize);
+        if (IsKey("checksum")) return Number(value, module.build.checksum, &module.hasChecksum);
+        return true;   // a field of a later version
+    }
+
+    bool EndModule() {
+        if (!module_.hasName) return Fail("module %u has no name", moduleNumber_);
+        if (apply_) return true;   // the first pass kept them
+        if (!listed_.Add(module_)) return Fail("the list names more than %u modules", unsigned(kMostListedModules));
+        return true;
+    }
+
+    bool OnEntryValue(const Value& value) {
+        char scratch[kDisassemblyFieldSize];
+        if (IsKey("address")) return Number(value, entry_.address, &entry_.hasAddress, false);
+        if (IsKey("offset")) return Number(value, entry_.offset, &entry_.hasOffset);
+        if (IsKey("module_base")) return Number(value, entry_.moduleBase, &entry_.hasModuleBase);
+        if (IsKey("module")) return Text(value, entry_.module, sizeof entry_.module, true);
+        if (IsKey("name")) return Text(value, entry_.name, sizeof entry_.name);
+        if (IsKey("comment")) return Text(value, entry_.comment, sizeof entry_.comment);
+        if (IsKey("original_instruction")) return Text(value, entry_.original, sizeof entry_.original);
+        if (IsKey("current_instruction")) return Text(value, scratch, sizeof scratch);
+        if (IsKey("active")) return Flag(value, &entry_.active);
+        if (IsKey("changed")) return Flag(value, nullptr);
+        return true;   // a field of a later version
+    }
+
+    bool EndEntry() {
+        if (!entry_.hasAddress) return Fail("bookmark %u has no address", entryNumber_);
+        if (apply_) Apply();
+        return true;
+    }
+
+    // Where the entry goes now, and whether its module is another build.
+    enum Placement { kPlaced, kNotLoaded, kNotUnique };
+    Placement Place(uint32_t& address, bool& otherBuild) {
+        otherBuild = false;
+        address = entry_.address;
+        if (!entry_.module[0]) return kPlaced;   // it lay in no module
+        unsigned count = 0;
+        const LoadedModule* named = loaded_.Named(entry_.module, count);
+        if (count == 0) return kNotLoaded;
+        // The module at the recorded address, when it is the one recorded.
+        const HostModule* there = HostFindModule(entry_.address);
+        const bool stayed = SameModuleName(there, entry_.module) &&
+                            (!entry_.hasModuleBase || there->base == entry_.moduleBase);
+        const uint32_t base = stayed ? there->base : named->base;
+        if (!stayed && count > 1) return kNotUnique;
+
+        const ListedModule* listed = listed_.Find(entry_.module, entry_.moduleBase, entry_.hasModuleBase);
+        ModuleBuild now;
+        otherBuild = listed && listed->HasBuild() && !(ReadModuleBuild(base, now) && SameBuild(now, listed->build));
+        if (stayed && !otherBuild) return kPlaced;
+        if (!entry_.hasOffset) return kNotLoaded;
+        address = base + entry_.offset;
+        return kPlaced;
+    }
+
+    void CountOtherBuild() {
+        if (counts_.otherBuild++ == 0)
+            CopyText(counts_.otherBuildModule, entry_.module);
+        else if (lstrcmpiA(counts_.otherBuildModule, entry_.module) != 0)
+            counts_.otherBuildModules = true;
+    }
+
+    void Apply() {
+        uint32_t address = 0;
+        bool otherBuild = false;
+        switch (Place(address, otherBuild)) {
+        case kNotLoaded: ++counts_.notLoaded; return;
+        case kNotUnique: ++counts_.notUnique; return;
+        case kPlaced: break;
+        }
+        if (!ApplyRecord(RecordFor(entry_), address)) {
+            ++counts_.notStored;
+            return;
+        }
+        if (otherBuild) {
+            if (BookmarkRecord* bookmark = FindRecord(address)) SetBookmarkActive(*bookmark, 0);
+            CountOtherBuild();
+        }
+        ++counts_.imported;
+        applied_ = true;
+        lastApplied_ = address;
+    }
+
+    const bool apply_;
+    ListModules& listed_;
+    LoadedModules& loaded_;
+    Frame frames_[kDeepestNesting] = {};
+    int depth_ = 0;
+    char key_[32] = "";
+    bool sawFormat_ = false;
+    bool sawBookmarks_ = false;
+    Entry entry_ = {};
+    unsigned entryNumber_ = 0;
+    ListedModule module_ = {};
+    unsigned moduleNumber_ = 0;
+    Counts counts_;
+    bool applied_ = false;
+    uint32_t lastApplied_ = 0;
+    char owner_[32] = "";
+    char fault_[kFaultSize] = "";
+};
+
+// Appends to a status message.
+void Append(char (&text)[256], const char* format, ...) {
+    const size_t length = strnlen(text, sizeof text);
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text + length, sizeof text - length, format, arguments);
+    va_end(arguments);
+}
+
+void FlashOutcome(const Counts& counts) {
+    char text[256] = "";
+    Append(text, "Zentrilo: %u bookmarks imported", counts.imported);
+    if (counts.otherBuild && counts.otherBuildModules)
+        Append(text, ", %u from other builds of their modules (disabled)", counts.otherBuild);
+    else if (counts.otherBuild)
+        Append(text, ", %u from another build of %s (disabled)", counts.otherBuild, counts.otherBuildModule);
+    const unsigned skipped = counts.notLoaded + counts.notUnique + counts.notStored;
+    if (skipped) {
+        struct Kind {
+            unsigned count;
+            const char* why;
+        };
+        const Kind kinds[] = {{counts.notLoaded, "module not loaded"},
+                              {counts.notUnique, "module name not unique"},
+                              {counts.notStored, "not stored"}};
+        Append(text, ", %u skipped (", skipped);
+        const char* separator = "";
+        for (const Kind& kind : kinds) {
+            if (kind.count == 0) continue;
+            if (kind.count == skipped)
+                Append(text, "%s", kind.why);
+            else
+                Append(text, "%s%u %s", separator, kind.count, kind.why);
+            separator = ", ";
+        }
+        Append(text, ")");
+    }
+    HostFlash("%s!", text);
+}
+
+// One pass over the file. False, with the reader's fault set, when the file
+// is not a valid list.
+bool Pass(std::FILE* file, ListReader& handler) {
+    char buffer[16384];
+    JsonFileStream stream(file, buffer, sizeof buffer);
+    ReaderAllocator allocator;
+    Reader reader(&allocator, 1024);
+    const rapidjson::ParseResult result = reader.Parse<kParseFlags>(stream, handler);
+    if (stream.readFailed()) return handler.Fail("the file could not be read");
+    if (stream.textTooLong()) return handler.Fail("it holds a text longer than %u bytes", unsigned(kLongestJsonText));
+    if (!result.IsError()) return true;
+    if (result.Code() != rapidjson::kParseErrorTermination) {
+        unsigned line = 0, column = 0;
+        stream.Where(result.Offset(), line, column);
+        handler.Fail("not valid JSON (line %u, column %u)", line, column);
+    }
+    return false;
+}
+
+void Import(std::FILE* file) {
+    ListModules listed;
+    LoadedModules loaded;
+    ListReader check(false, listed, loaded);
+    if (!Pass(file, check)) {
+        HostFlash("[ERROR]: Nothing imported, %s!", check.fault());
+        return;
+    }
+    listed.Seal();
+    if (!loaded.Scan()) throw std::bad_alloc();
+    ListReader apply(true, listed, loaded);
+    bool complete = false;
+    try {
+        complete = std::fseek(file, 0, SEEK_SET) == 0 && Pass(file, apply);
+    } catch (const std::bad_alloc&) {
+        // Out of memory part way: what was applied stays.
+        if (apply.applied()) PublishStatus(ActivePosition(apply.lastApplied()));
+        HostFlash("[ERROR]: Import stopped by a lack of memory after %u bookmarks!", apply.counts().imported);
+        return;
+    }
+    // Each bookmark's caption was made before its fields were filled in.
+    if (apply.applied()) PublishStatus(ActivePosition(apply.lastApplied()));
+    if (!complete) {
+        HostFlash("[ERROR]: Import stopped after %u bookmarks, the file changed while it was read!",
+                  apply.counts().imported);
+        return;
+    }
+    FlashOutcome(apply.counts());
+}
+
+}  // namespace
+
+void ImportJsonBookmarkList(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        HostFlash("[ERROR]: Nothing imported!");
+        return;
+    }
+    try {
+        Import(file);
+    } catch (const std::bad_alloc&) {
+        HostFlash("[ERROR]: Nothing imported, out of memory!");
+    }
+    std::fclose(file);
+}
+
+}  // namespace zt
