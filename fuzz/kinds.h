@@ -17,12 +17,14 @@ struct Kind {
 void ExchangeFileInput(Session& session);      // kind_exchange.cpp
 void ProjectRecordInput(Session& session);     // kind_project_record.cpp
 void SettingsValueInput(Session& session);     // kind_settings.cpp
+void JsonListInput(Session& session);          // kind_json_list.cpp
 
 inline const std::vector<Kind>& Kinds() {
     static const std::vector<Kind> kinds = {
         {"exchange", ExchangeFileInput},
         {"project", ProjectRecordInput},
         {"settings", SettingsValueInput},
+        {"json", JsonListInput},
     };
     return kinds;
 }

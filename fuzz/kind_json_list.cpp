@@ -1,0 +1,983 @@
+// JSON bookmark lists for Import...: valid lists (with and without their
+// modules, entries of modules loaded where they were or elsewhere, of the
+// same or another build, in no module or in none loaded, texts at and over
+// their fields' limits, non-ASCII text), then one mutation: truncation, deep
+// nesting, huge and unterminated strings, bad UTF-8 and surrogates, numbers
+// out of range, duplicate keys, wrong types, long keys, "\u0000", byte-order
+// marks, whitespace runs, text after the end, 10,000 entries, many modules,
+// random bytes; now and then a read, an allocation or the open fails.
+//
+// What must happen is known from the list's values for every mutation but
+// the random bytes: a refused file changes nothing; an accepted one places
+// each entry where its module is now, with its fields, and its status
+// counts agree. For random bytes, only what holds for any file is checked.
+#include <windows.h>
+
+#include "host/allocation_failure.h"
+#include "host/file_failure.h"
+#include "host/pe_header.h"
+#include "json_list.h"
+#include "kinds.h"
+#include "session.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace fuzz {
+
+namespace {
+
+constexpr DWORD kJsonType = 2;
+constexpr size_t kLongestText = 4096;          // bytes between a string's quotes
+constexpr uint32_t kMostModules = 4096;
+constexpr size_t kCommentField = 256, kDisassemblyField = 256;
+
+// The modules loaded in the fuzzer's program: "target" and "OTHERMOD" (the
+// session's, without a PE header), "helper" and two called "twin".
+struct WorldModule {
+    const char* name;
+    uint32_t base, size;
+    bool header;
+    uint32_t timestamp, imageSize, checksum;
+};
+const WorldModule kWorld[] = {
+    {"target", kModuleBase, 0x10000, false, 0, 0, 0},
+    {"OTHERMOD", kOtherBase, 0x1000, false, 0, 0, 0},
+    {"helper", 0x10000000, 0x10000, true, 0x5F000002, 0x10000, 0xABCD},
+    {"twin", 0x20000000, 0x10000, true, 0x5F000003, 0x10000, 0},
+    {"twin", 0x20100000, 0x20000, true, 0x5F000004, 0x20000, 0x77},
+};
+const char* const kNotLoaded[] = {"gone", "ntdll", "kernel32", "m\xC3\xB6" "dul"};
+
+void EnsureWorld() {
+    if (HostFindModule(kWorld[2].base)) return;
+    for (const WorldModule& module : kWorld) {
+        if (!module.header) continue;
+        sim::AddModuleImage(module.base, module.size, module.name,
+                            {module.timestamp, module.imageSize, module.checksum, true, std::string(module.name) + ".dll"});
+        sim::AddBlock(module.base + 0x1000, 0x1000, 0x90);
+    }
+}
+
+Text32 FromUtf8(const std::string& text) {
+    Text32 out;
+    for (size_t i = 0; i < text.size();) {
+        const uint8_t c = uint8_t(text[i]);
+        const int extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
+        char32_t code = extra == 0 ? c : extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
+        for (int k = 1; k <= extra; ++k) code = code << 6 | (uint8_t(text[i + k]) & 0x3F);
+        out += code;
+        i += 1 + extra;
+    }
+    return out;
+}
+
+// A character: mostly printable ASCII, then what JSON escapes, letters of
+// the code page, and characters it lacks (a CJK one, one beyond 16 bits).
+char32_t Character(Rng& rng) {
+    static const char32_t kOthers[] = {'"', '\\', '/', '\n', '\t', 1, 0x1F, 0xE9, 0xFC, 0xDF, 0x20AC, 0x4E2D, 0x1F600};
+    if (!rng.OneIn(6)) return char32_t(0x20 + rng.Below(0x5F));
+    return kOthers[rng.Below(sizeof kOthers / sizeof kOthers[0])];
+}
+
+// A text that fits a field of `field` bytes in the code page: empty, short,
+// or as long as it can be.
+Text32 FieldText32(Rng& rng, size_t field) {
+    Text32 text;
+    switch (rng.Below(4)) {
+    case 0: return text;
+    case 1: for (uint32_t n = rng.Below(16); n > 0; --n) text += Character(rng); break;
+    default: for (size_t n = 0; n < field - 1; ++n) text += Character(rng); break;
+    }
+    while (Ansi(text).size() >= field) text.pop_back();
+    return text;
+}
+
+// A text one byte too long for its field.
+Text32 OverlongText(Rng& rng, size_t field) {
+    Text32 text = FieldText32(rng, field);
+    while (Ansi(text).size() < field) text += rng.OneIn(3) ? char32_t(0xE9) : char32_t('a' + rng.Below(26));
+    return text;
+}
+
+const WorldModule* WorldAt(uint32_t base) {
+    for (const WorldModule& module : kWorld)
+        if (module.base == base) return &module;
+    return nullptr;
+}
+
+std::vector<const WorldModule*> LoadedNamed(const std::string& ansi) {
+    std::vector<const WorldModule*> found;
+    for (const WorldModule& module : kWorld)
+        if (lstrcmpiA(module.name, ansi.c_str()) == 0) found.push_back(&module);
+    return found;
+}
+
+bool SameName(const HostModule* module, const std::string& ansi) {
+    if (!module) return false;
+    const std::string now(module->shortName, strnlen(module->shortName, kHostModuleNameLength));
+    return lstrcmpiA(now.c_str(), ansi.c_str()) == 0;
+}
+
+uint32_t Offset(Rng& rng, uint32_t size) {
+    switch (rng.Below(8)) {
+    case 0: return rng.Below(size);
+    case 1: return rng.Pick(std::vector<uint32_t>{0, size - 1, size, 0xFFFFFFFF, 0x80000000});
+    default: return 0x1000 + rng.Below(48);
+    }
+}
+
+ListEntry MakeEntry(Session& session) {
+    Rng& rng = session.rng();
+    ListEntry entry;
+    const uint32_t kind = rng.Below(10);
+    if (kind < 2) {
+        entry.address = session.Address();
+    } else if (kind < 8) {
+        const WorldModule& module = kWorld[rng.Below(sizeof kWorld / sizeof kWorld[0])];
+        std::string name = module.name;
+        if (rng.OneIn(4)) std::transform(name.begin(), name.end(), name.begin(), [&](char c) {
+            return rng.OneIn(2) ? char(toupper(c)) : char(tolower(c));
+        });
+        entry.module = FromUtf8(name);
+        entry.offset = Offset(rng, module.size);
+        // Recorded where it is now, or where it was in another run.
+        const uint32_t recorded = rng.OneIn(3) ? rng.Pick(std::vector<uint32_t>{module.base + 0x10000, 0x50000000,
+                                                                                kWorld[2].base, kWorld[3].base})
+                                               : module.base;
+        entry.address = rng.OneIn(10) ? session.Address() : recorded + entry.offset;
+        entry.hasModuleBase = !rng.OneIn(6);
+        entry.moduleBase = recorded;
+        entry.hasOffset = !rng.OneIn(10);
+    } else {
+        entry.module = FromUtf8(kNotLoaded[rng.Below(4)]);
+        entry.offset = Offset(rng, 0x10000);
+        entry.hasOffset = true;
+        entry.hasModuleBase = !rng.OneIn(3);
+        entry.moduleBase = 0x60000000;
+        entry.address = entry.moduleBase + entry.offset;
+    }
+    entry.name = FieldText32(rng, kNameWidth);
+    entry.comment = FieldText32(rng, kCommentField);
+    entry.original = FieldText32(rng, kDisassemblyField);
+    entry.current = FieldText32(rng, kDisassemblyField);
+    entry.hasActive = !rng.OneIn(5);
+    entry.active = entry.hasActive ? rng.OneIn(4) == 0 : true;
+    entry.changed = rng.OneIn(2);
+    return entry;
+}
+
+std::string Lower(const std::string& text) {
+    std::string out = text;
+    CharLowerBuffA(&out[0], DWORD(out.size()));
+    return out;
+}
+
+// The list's modules: one for most (module, base) pairs its entries name,
+// of the build loaded there or another, and now and then one no entry names.
+void AddModules(Rng& rng, BookmarkList& list) {
+    list.hasModules = true;
+    std::set<std::pair<std::string, uint32_t>> listed;
+    auto add = [&](const Text32& name, uint32_t base) {
+        if (!listed.insert({Lower(Ansi(name)), base}).second) return;
+        ListModule module;
+        module.name = name;
+        module.base = base;
+        const WorldModule* world = WorldAt(base);
+        if (!world || !world->header) {
+            const std::vector<const WorldModule*> named = LoadedNamed(Ansi(name));
+            world = named.empty() ? nullptr : named.front();
+        }
+        module.size = world ? world->size : 0x10000;
+        if (world && world->header && !rng.OneIn(4)) {
+            module.timestamp = world->timestamp;
+            module.imageSize = world->imageSize;
+            module.checksum = world->checksum;
+        } else {
+            module.timestamp = rng.Word();
+            module.imageSize = rng.OneIn(2) ? 0x10000 : rng.Word();
+            module.checksum = rng.Below(3);
+        }
+        switch (rng.Below(12)) {
+        case 0: module.timestamp ^= 1; break;
+        case 1: module.imageSize += 0x1000; break;
+        case 2: module.checksum ^= 0x10; break;
+        case 3: module.hasTimestamp = false; break;
+        case 4: module.hasChecksum = false; break;
+        default: break;
+        }
+        list.modules.push_back(module);
+    };
+    for (const ListEntry& entry : list.entries) {
+        if (!entry.module.empty() && !rng.OneIn(5)) add(entry.module, entry.hasModuleBase ? entry.moduleBase : entry.address & 0xFFFF0000);
+    }
+    if (rng.OneIn(4)) add(FromUtf8(kWorld[rng.Below(5)].name), kWorld[rng.Below(5)].base);
+    for (size_t i = list.modules.size(); i > 1; --i) std::swap(list.modules[i - 1], list.modules[rng.Below(uint32_t(i))]);
+}
+
+// ---- What the import must do ----
+
+enum class Expect { Accept, Refuse, Either, Any };
+
+struct Placed {
+    uint32_t address;
+    size_t entry;
+    bool otherBuild;
+};
+
+struct Outcome {
+    std::vector<Placed> placed;
+    unsigned notLoaded = 0, notUnique = 0, otherBuild = 0;
+    std::string otherModule;
+    bool otherModules = false;
+};
+
+// The listed module an entry names: by name and base, or by name alone when
+// the entry has no base and one module of the list has the name.
+const ListModule* Listed(const BookmarkList& list, const std::string& name, const ListEntry& entry) {
+    const ListModule* found = nullptr;
+    unsigned count = 0;
+    for (const ListModule& module : list.modules) {
+        if (lstrcmpiA(Ansi(module.name).c_str(), name.c_str()) != 0) continue;
+        if (entry.hasModuleBase && (module.hasBase ? module.base : 0) != entry.moduleBase) continue;
+        if (!found) found = &module;
+        ++count;
+    }
+    return entry.hasModuleBase || count == 1 ? found : nullptr;
+}
+
+// Where each entry goes: to its address when it lay in no module, or when
+// the module there has its name, base and build; else by offset into the one
+// loaded module of its name (or the one at its address when that is another
+// build); else skipped.
+Outcome Place(const BookmarkList& list) {
+    Outcome outcome;
+    for (size_t i = 0; i < list.entries.size(); ++i) {
+        const ListEntry& entry = list.entries[i];
+        const std::string module = Ansi(entry.module);
+        if (module.empty()) {
+            outcome.placed.push_back({entry.address, i, false});
+            continue;
+        }
+        const std::vector<const WorldModule*> named = LoadedNamed(module);
+        if (named.empty()) {
+            ++outcome.notLoaded;
+            continue;
+        }
+        const HostModule* there = HostFindModule(entry.address);
+        const bool stayed = SameName(there, module) && (!entry.hasModuleBase || there->base == entry.moduleBase);
+        if (!stayed && named.size() > 1) {
+            ++outcome.notUnique;
+            continue;
+        }
+        const uint32_t base = stayed ? there->base : named.front()->base;
+        const ListModule* listed = list.hasModules ? Listed(list, module, entry) : nullptr;
+        const WorldModule* loaded = WorldAt(base);
+        const bool otherBuild = listed && listed->HasBuild() &&
+                                !(loaded && loaded->header && loaded->timestamp == listed->timestamp &&
+                                  loaded->imageSize == listed->imageSize && loaded->checksum == listed->checksum);
+        if (!stayed || otherBuild) {
+            if (!entry.hasOffset) {
+                ++outcome.notLoaded;
+                continue;
+            }
+        }
+        const uint32_t address = stayed && !otherBuild ? entry.address : base + entry.offset;
+        outcome.placed.push_back({address, i, otherBuild});
+        if (otherBuild) {
+            if (outcome.otherBuild++ == 0)
+                outcome.otherModule = module;
+            else if (lstrcmpiA(outcome.otherModule.c_str(), module.c_str()) != 0)
+                outcome.otherModules = true;
+        }
+    }
+    return outcome;
+}
+
+std::string Status(const Outcome& outcome) {
+    std::string text = "Zentrilo: " + std::to_string(outcome.placed.size()) + " bookmarks imported";
+    if (outcome.otherBuild && outcome.otherModules)
+        text += ", " + std::to_string(outcome.otherBuild) + " from other builds of their modules (disabled)";
+    else if (outcome.otherBuild)
+        text += ", " + std::to_string(outcome.otherBuild) + " from another build of " + outcome.otherModule + " (disabled)";
+    const unsigned skipped = outcome.notLoaded + outcome.notUnique;
+    if (skipped) {
+        text += ", " + std::to_string(skipped) + " skipped (";
+        std::string parts;
+        for (const auto& [count, why] : {std::pair<unsigned, const char*>{outcome.notLoaded, "module not loaded"},
+                                         {outcome.notUnique, "module name not unique"}}) {
+            if (count == 0) continue;
+            if (!parts.empty()) parts += ", ";
+            parts += count == skipped ? std::string(why) : std::to_string(count) + " " + why;
+        }
+        text += parts + ")";
+    }
+    return text + "!";
+}
+
+// ---- Mutations ----
+
+struct Input {
+    BookmarkList list;
+    ListText text;
+    std::string file;
+    Expect expect = Expect::Accept;
+    const char* mutation = "none";
+};
+
+const char* const kTextKeys[] = {"name", "comment", "original_instruction", "current_instruction", "module"};
+const char* const kNumberKeys[] = {"address", "offset", "module_base"};
+
+Member* FindMember(Object& object, const std::string& key) {
+    for (Member& member : object)
+        if (member.key == key) return &member;
+    return nullptr;
+}
+
+// A member of an entry whose value is a string: one of the known texts
+// (added to the entry when it has none).
+Member& TextMember(Rng& rng, Input& input, size_t& entryIndex) {
+    entryIndex = rng.Below(uint32_t(input.text.entries.size()));
+    Object& object = input.text.entries[entryIndex];
+    std::vector<Member*> texts;
+    for (Member& member : object)
+        for (const char* key : kTextKeys)
+            if (member.key == JsonKey(key) && member.value.size() >= 2 && member.value[0] == '"') texts.push_back(&member);
+    if (!texts.empty()) return *texts[rng.Below(uint32_t(texts.size()))];
+    object.push_back({JsonKey("name"), "\"\""});
+    return object.back();
+}
+
+std::string FlatArray(const std::vector<Object>& objects) {
+    std::string out = "[";
+    for (const Object& object : objects) {
+        out += out.size() > 1 ? ",{" : "{";
+        for (size_t i = 0; i < object.size(); ++i) out += (i ? "," : "") + object[i].key + ":" + object[i].value;
+        out += "}";
+    }
+    return out + "]";
+}
+
+// A JSON value of any type, nested at most `depth` containers deep.
+std::string AnyValue(Rng& rng, int depth) {
+    static const char* const kScalars[] = {"0", "-5", "1.5", "1e10", "4294967296", "18446744073709551616", "-0", "0.0",
+                                           "true", "false", "null", "\"\"", "\"a\\u0000b\"", "\"\\ud83d\\ude00\"",
+                                           "-9223372036854775809", "123456789012345678901234567890"};
+    const uint32_t pick = rng.Below(depth > 0 ? 6 : 4);
+    if (pick == 0) return kScalars[rng.Below(sizeof kScalars / sizeof kScalars[0])];
+    if (pick == 1) return "\"" + std::string(rng.OneIn(4) ? kLongestText : rng.Below(40), 'x') + "\"";
+    if (pick == 2) return JsonString(rng, FieldText32(rng, 64), true);
+    if (pick == 3) return kScalars[rng.Below(4)];
+    std::string out = pick == 4 ? "[" : "{";
+    for (uint32_t n = rng.Below(4), i = 0; i < n; ++i) {
+        if (i) out += ",";
+        if (pick == 5) out += rng.Pick(std::vector<std::string>{"\"bookmarks\"", "\"address\"", "\"modules\"", "\"x\"", "\"format\""}) + ":";
+        out += AnyValue(rng, depth - 1);
+    }
+    return out + (pick == 4 ? "]" : "}");
+}
+
+std::string Nested(size_t depth, bool closed) {
+    return std::string(depth, '[') + (closed ? std::string(depth, ']') : "");
+}
+
+// Inserts a member at a random place of an object.
+void Insert(Rng& rng, Object& object, const Member& member) {
+    object.insert(object.begin() + long(rng.Below(uint32_t(object.size()) + 1)), member);
+}
+
+// An object of the list (root, a module or an entry) and the nesting its
+// members' values start at.
+Object& SomeObject(Rng& rng, Input& input, int& depth) {
+    const uint32_t pick = rng.Below(3);
+    if (pick == 1 && !input.text.modules.empty()) {
+        depth = 3;
+        return input.text.modules[rng.Below(uint32_t(input.text.modules.size()))];
+    }
+    if (pick == 2 && !input.text.entries.empty()) {
+        depth = 3;
+        return input.text.entries[rng.Below(uint32_t(input.text.entries.size()))];
+    }
+    depth = 1;
+    return input.text.root;
+}
+
+// Mutations made on the list's values, before it is written.
+void MutateValues(Session& session, Input& input, uint32_t which) {
+    Rng& rng = session.rng();
+    BookmarkList& list = input.list;
+    switch (which) {
+    case 0: {   // 10,000 entries: most skipped, or many on a few addresses
+        input.mutation = "10,000 entries";
+        const bool skipped = rng.OneIn(2);
+        list.entries.resize(10000);
+        for (uint32_t i = 0; i < 10000; ++i) {
+            ListEntry& entry = list.entries[i];
+            entry = ListEntry();
+            if (rng.OneIn(1000)) {
+                entry = MakeEntry(session);
+            } else if (skipped) {
+                entry.module = U"gone";
+                entry.address = 0x60000000 + i;
+                entry.hasOffset = true;
+                entry.offset = i;
+            } else {
+                entry.module = U"helper";
+                entry.offset = 0x1000 + rng.Below(32);
+                entry.address = kWorld[2].base + entry.offset;
+                entry.hasOffset = true;
+                entry.name = FromUtf8(std::to_string(i));
+            }
+        }
+        break;
+    }
+    case 1: {   // as many modules as the reader takes, or more
+        input.mutation = "many modules";
+        const uint32_t count = rng.Pick(std::vector<uint32_t>{100, kMostModules - uint32_t(list.modules.size()),
+                                                               kMostModules + 1 - uint32_t(list.modules.size())});
+        list.hasModules = true;
+        for (uint32_t i = 0; i < count; ++i) {
+            ListModule module;
+            char name[16];
+            std::snprintf(name, sizeof name, "m%04u", unsigned(i));
+            module.name = FromUtf8(name);
+            module.base = 0x40000000 + i * 0x10000;
+            module.size = 0x10000;
+            list.modules.push_back(module);
+        }
+        if (list.modules.size() > kMostModules) input.expect = Expect::Either;
+        break;
+    }
+    case 2: {   // a text one character too long for its field
+        input.mutation = "text over its field";
+        ListEntry& entry = list.entries[rng.Below(uint32_t(list.entries.size()))];
+        switch (rng.Below(5)) {
+        case 0: entry.name = OverlongText(rng, kNameWidth); break;
+        case 1: entry.comment = OverlongText(rng, kCommentField); break;
+        case 2: entry.original = OverlongText(rng, kDisassemblyField); break;
+        case 3: entry.current = OverlongText(rng, kDisassemblyField); break;
+        default: entry.module = OverlongText(rng, kModuleWidth); break;
+        }
+        input.expect = Expect::Refuse;
+        break;
+    }
+    case 3: {   // an entry without its address
+        input.mutation = "no address";
+        list.entries[rng.Below(uint32_t(list.entries.size()))].hasAddress = false;
+        input.expect = Expect::Refuse;
+        break;
+    }
+    case 4: {   // an empty list
+        input.mutation = "no entries";
+        list.entries.clear();
+        break;
+    }
+    default: break;
+    }
+}
+
+// A byte-order mark, other whitespace runs, text after the end.
+void MutateAround(Rng& rng, Input& input, uint32_t which) {
+    switch (which) {
+    case 0:
+        input.mutation = "byte-order mark";
+        input.text.before = "\xEF\xBB\xBF";
+        input.expect = Expect::Either;
+        break;
+    case 1: {
+        input.mutation = "whitespace run";
+        const size_t length = rng.Pick(std::vector<size_t>{1, 100, 4096, 16384, 65536, 1 << 20});
+        for (size_t i = 0; i < length; ++i) input.text.run += " \t\r\n"[rng.Below(4)];
+        input.text.runAt = rng.Below(60);
+        if (rng.OneIn(3)) input.text.before = input.text.run;
+        if (rng.OneIn(3)) input.text.after = input.text.run;
+        break;
+    }
+    case 2:
+        input.mutation = "text after the end";
+        input.text.after = rng.Pick(std::vector<std::string>{"x", "}", "{}", ",", "[]", "0", "\"\"", "\n\n/", "\x01",
+                                                             "{\"format\": \"zentrilo-bookmarks\", \"bookmarks\": []}"});
+        input.expect = Expect::Refuse;
+        break;
+    default: break;
+    }
+}
+
+// Mutations of the written members.
+void MutateMembers(Session& session, Input& input, uint32_t which) {
+    Rng& rng = session.rng();
+    ListText& text = input.text;
+    size_t entryIndex = 0;
+    switch (which) {
+    case 0: {   // members the reader does not know, any value within the nesting limit
+        input.mutation = "unknown members";
+        for (uint32_t n = 1 + rng.Below(3); n > 0; --n) {
+            int depth = 0;
+            Object& object = SomeObject(rng, input, depth);
+            Insert(rng, object, {JsonString(rng, FieldText32(rng, 40), true), AnyValue(rng, 8 - depth)});
+        }
+        break;
+    }
+    case 1: {   // nested to the limit, or beyond it
+        int depth = 0;
+        Object& object = SomeObject(rng, input, depth);
+        const size_t allowed = size_t(8 - depth);
+        const size_t nesting = rng.Pick(std::vector<size_t>{allowed, allowed, allowed + 1, 10000, 100000});
+        Insert(rng, object, {JsonKey("later"), Nested(nesting, true)});
+        input.mutation = nesting <= allowed ? "nested to the limit" : "nested too deep";
+        input.expect = nesting <= allowed ? Expect::Accept : Expect::Refuse;
+        break;
+    }
+    case 2: {   // a known key spelt with escapes
+        input.mutation = "escaped key";
+        Member& member = text.entries[rng.Below(uint32_t(text.entries.size()))][0];
+        const std::string plain = member.key.substr(1, member.key.size() - 2);
+        std::string key = "\"";
+        for (size_t i = 0; i < plain.size(); ++i) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04X", unsigned(uint8_t(plain[i])));
+            key += i == 0 || rng.OneIn(3) ? std::string(escape) : std::string(1, plain[i]);
+        }
+        member.key = key + "\"";
+        break;
+    }
+    case 3: {   // keys of 32 bytes and more (or with a zero), whatever their values
+        input.mutation = "long key";
+        int depth = 0;
+        Object& object = SomeObject(rng, input, depth);
+        const char* known = rng.Pick(std::vector<const char*>{"address", "name", "format", "bookmarks", "module", "version"});
+        const size_t length = rng.Pick(std::vector<size_t>{31, 32, 33, 200, kLongestText});
+        std::string key = known;
+        if (rng.OneIn(3)) key += "\\u0000";
+        key.resize(std::max(length, key.size()), 'x');
+        Insert(rng, object, {"\"" + key + "\"", AnyValue(rng, 0)});
+        break;
+    }
+    case 4: {   // a key twice: the last one counts
+        input.mutation = "duplicate key";
+        const uint32_t e = rng.Below(uint32_t(text.entries.size()));
+        Object& object = text.entries[e];
+        Member& member = object[rng.Below(uint32_t(object.size()))];
+        std::string decoy;
+        if (member.value == "true" || member.value == "false") decoy = JsonBool(rng.OneIn(2));
+        else if (member.value[0] == '"') decoy = JsonString(rng, FieldText32(rng, kModuleWidth), false);
+        else if (member.value != "null") decoy = JsonNumber(rng.Word());
+        else decoy = "null";
+        if (rng.OneIn(4)) {   // of another type: refused, or passed over
+            decoy = AnyValue(rng, 2);
+            input.expect = Expect::Either;
+        }
+        const Member first{member.key, decoy};
+        object.insert(object.begin() + (&member - &object[0]), first);
+        break;
+    }
+    case 5: {   // a nullable field given, then null: the last one counts
+        input.mutation = "field, then null";
+        const uint32_t e = rng.Below(uint32_t(text.entries.size()));
+        ListEntry& entry = input.list.entries[e];
+        const char* key = rng.Pick(std::vector<const char*>{"module", "module_base", "offset"});
+        text.entries[e].push_back({JsonKey(key), "null"});
+        if (std::strcmp(key, "module") == 0) entry.module.clear();
+        if (std::strcmp(key, "module_base") == 0) entry.hasModuleBase = false;
+        if (std::strcmp(key, "offset") == 0) entry.hasOffset = false;
+        input.expect = Expect::Either;
+        break;
+    }
+    case 6: {   // a top-level list twice: the last one counts
+        input.mutation = "two lists of a kind";
+        BookmarkList decoy;
+        for (uint32_t n = 1 + rng.Below(3); n > 0; --n) decoy.entries.push_back(MakeEntry(session));
+        AddModules(rng, decoy);
+        const ListText written = WriteList(rng, decoy, false);
+        const bool modules = rng.OneIn(3);
+        text.root.insert(text.root.begin(), {JsonKey(modules ? "modules" : "bookmarks"),
+                                             FlatArray(modules ? written.modules : written.entries)});
+        // Without a list of modules of its own, the one given first is the last.
+        if (modules && !input.list.hasModules) {
+            input.list.hasModules = true;
+            input.list.modules = decoy.modules;
+        }
+        input.expect = Expect::Either;
+        break;
+    }
+    case 7: {   // a lone or broken surrogate
+        input.mutation = "bad surrogate";
+        Member& member = TextMember(rng, input, entryIndex);
+        const std::string bad = rng.Pick(std::vector<std::string>{"\\uD800", "\\uDBFF\\u0041", "\\uDC00", "\\uD800\\uD800",
+                                                                  "\\ud83d", "\\uDFFF"});
+        // Right after the opening quote or before the closing one: never within an escape.
+        member.value.insert(rng.OneIn(2) ? 1 : member.value.size() - 1, bad);
+        input.expect = Expect::Refuse;
+        break;
+    }
+    case 8: {   // bytes that are not UTF-8
+        input.mutation = "bad UTF-8";
+        Member& member = TextMember(rng, input, entryIndex);
+        const std::string bad = rng.Pick(std::vector<std::string>{"\xC3\x28", "\x80", "\xFE", "\xFF", "\xC0\xAF",
+                                                                  "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                                                                  "\xF8\x88\x80\x80\x80", "\xE2\x82"});
+        member.value.insert(member.value.size() - 1, bad);
+        input.expect = Expect::Refuse;
+        break;
+    }
+    case 9: {   // a zero character in a text the reader keeps
+        input.mutation = "zero character";
+        Member& member = TextMember(rng, input, entryIndex);
+        member.value.insert(rng.OneIn(2) ? 1 : member.value.size() - 1, "\\u0000");
+        input.expect = Expect::Refuse;
+        break;
+    }
+    case 10: {   // a string too long, or never ended
+        Member& member = TextMember(rng, input, entryIndex);
+        const size_t length = rng.Pick(std::vector<size_t>{kLongestText + 1, 5000, 1 << 20});
+        if (rng.OneIn(2)) {
+            input.mutation = "huge string";
+            member.value = "\"" + std::string(length, 'y') + "\"";
+        } else {
+            input.mutation = "huge key";
+            member.key = "\"" + std::string(length, 'k') + "\"";
+        }
+        input.expect = Expect::Refuse;
+        break;
+    }
+    case 11: {   // a number out of range, negative or not whole
+        input.mutation = "bad number";
+        const std::string bad = rng.Pick(std::vector<std::string>{"-1", "-4294967296", "4294967296", "18446744073709551616",
+                                                                  "1.5", "1e3", "1e400", "-1e400", "-0.0", "0.0", "1E+2",
+                                                                  "99999999999999999999999"});
+        if (rng.OneIn(4) && !text.modules.empty()) {
+            Object& object = text.modules[rng.Below(uint32_t(text.modules.size()))];
+            object.push_back({JsonKey(rng.Pick(std::vector<const char*>{"base", "size", "timestamp", "image_size", "checksum"})), bad});
+        } else if (rng.OneIn(5)) {
+            text.root.push_back({JsonKey("version"), bad});
+        } else {
+            Object& object = text.entries[rng.Below(uint32_t(text.entries.size()))];
+            object.push_back({JsonKey(kNumberKeys[rng.Below(3)]), bad});
+        }
+        input.expect = Expect::Refuse;
+        break;
+    }
+    case 12: {   // minus zero where the value is zero
+        input.mutation = "minus zero";
+        text.root.push_back({JsonKey("version"), "-0"});
+        input.expect = Expect::Either;
+        break;
+    }
+    case 13: {   // a known field of the wrong type
+        input.mutation = "wrong type";
+        struct Wrong {
+            const char* key;
+            std::vector<std::string> values;
+        };
+        static const Wrong kEntryFields[] = {
+            {"address", {"\"1\"", "true", "null", "[]", "{}"}},
+            {"name", {"5", "null", "true", "[]", "{}"}},
+            {"comment", {"1", "null", "[\"x\"]"}},
+            {"original_instruction", {"false", "{}"}},
+            {"current_instruction", {"0", "null"}},
+            {"active", {"\"yes\"", "1", "null", "[]"}},
+            {"changed", {"0", "\"false\"", "null"}},
+            {"module", {"5", "[]", "{}", "true"}},
+            {"module_base", {"\"x\"", "true", "[]"}},
+            {"offset", {"true", "{}", "\"0\""}},
+        };
+        static const Wrong kModuleFields[] = {
+            {"name", {"5", "null", "[]"}},
+            {"base", {"\"x\"", "true"}},
+            {"timestamp", {"\"1\"", "[]", "false"}},
+            {"checksum", {"{}"}},
+        };
+        static const Wrong kRootFields[] = {
+            {"format", {"1", "null", "\"Zentrilo-Bookmarks\"", "\"zentrilo-bookmarks \"", "[\"zentrilo-bookmarks\"]"}},
+            {"version", {"\"1\"", "true", "null", "2", "4294967295", "18446744073709551615", "[]"}},
+            {"bookmarks", {"{}", "\"x\"", "1", "null"}},
+            {"modules", {"{}", "1", "\"m\"", "true"}},
+        };
+        const uint32_t where = rng.Below(4);
+        const Wrong* wrong = &kEntryFields[rng.Below(10)];
+        Object* object = &text.entries[rng.Below(uint32_t(text.entries.size()))];
+        if (where == 0) {
+            wrong = &kRootFields[rng.Below(4)];
+            object = &text.root;
+        } else if (where == 1 && !text.modules.empty()) {
+            wrong = &kModuleFields[rng.Below(4)];
+            object = &text.modules[rng.Below(uint32_t(text.modules.size()))];
+        }
+        const std::string key = JsonKey(wrong->key);
+        Member* member = FindMember(*object, key);
+        if (!member) {
+            object->push_back({key, ""});
+            member = &object->back();
+        }
+        member->value = wrong->values[rng.Below(uint32_t(wrong->values.size()))];
+        input.expect = Expect::Refuse;
+        break;
+    }
+    case 14: {   // not an object where one belongs, or no list at all
+        input.mutation = "wrong structure";
+        switch (rng.Below(6)) {
+        case 0: {
+            Object& entry = text.entries[rng.Below(uint32_t(text.entries.size()))];
+            entry.clear();
+            entry.push_back({"", ""});   // joined as "{:}": not JSON
+            break;
+        }
+        case 1: text.root.erase(std::remove_if(text.root.begin(), text.root.end(), [](const Member& m) {
+                                    return m.key == JsonKey("format"); }), text.root.end()); break;
+        case 2: text.root.erase(std::remove_if(text.root.begin(), text.root.end(), [](const Member& m) {
+                                    return m.key == JsonKey("bookmarks"); }), text.root.end()); break;
+        case 3: text.root.push_back({JsonKey("bookmarks"), rng.Pick(std::vector<std::string>{"[1]", "[[]]", "[null]",
+                                                                                              "[{\"address\": 1}, \"x\"]"})});
+                break;
+        case 4: text.root.push_back({JsonKey("modules"), rng.Pick(std::vector<std::string>{"[1]", "[[]]", "[\"helper\"]",
+                                                                                            "[{\"base\": 1}]"})});
+                break;
+        default: text.before = "[";
+                 text.after = "]";
+                 break;
+        }
+        input.expect = Expect::Refuse;
+        break;
+    }
+    case 15: {   // a program path of any type, a version written 1.0
+        input.mutation = "odd program or version";
+        text.root.push_back(rng.OneIn(2) ? Member{JsonKey("program"), AnyValue(rng, 3)} : Member{JsonKey("version"), "1.0"});
+        input.expect = Expect::Either;
+        break;
+    }
+    case 16: {   // a number too large for a double, where nothing reads it
+        input.mutation = "1e400 passed over";
+        text.root.push_back({JsonKey("later"), rng.Pick(std::vector<std::string>{"1e400", "-1e400", "1e-400"})});
+        input.expect = Expect::Either;
+        break;
+    }
+    default: break;
+    }
+}
+
+// Random bytes changed, put in, taken out; or the file cut short.
+void MutateBytes(Rng& rng, Input& input, uint32_t which) {
+    std::string& file = input.file;
+    if (which == 0) {
+        input.mutation = "truncated";
+        const size_t end = file.rfind('}');
+        file.resize(rng.Below(uint32_t(end)));
+        input.expect = Expect::Refuse;
+        return;
+    }
+    input.mutation = "random bytes";
+    input.expect = Expect::Any;
+    static const char kSpecial[] = "\"\\{}[]:,0\xFF\x80\n -e.";
+    for (uint32_t n = 1 + rng.Below(4); n > 0 && !file.empty(); --n) {
+        const size_t at = rng.Below(uint32_t(file.size()));
+        switch (rng.Below(4)) {
+        case 0: file[at] = char(file[at] ^ (1 << rng.Below(8))); break;
+        case 1: file[at] = kSpecial[rng.Below(sizeof kSpecial - 1)]; break;
+        case 2: file.erase(at, 1 + rng.Below(4)); break;
+        default: file.insert(at, 1, kSpecial[rng.Below(sizeof kSpecial - 1)]); break;
+        }
+    }
+}
+
+Input MakeInput(Session& session) {
+    Rng& rng = session.rng();
+    Input input;
+    for (uint32_t n = rng.OneIn(8) ? rng.Below(64) : 1 + rng.Below(6); n > 0; --n)
+        input.list.entries.push_back(MakeEntry(session));
+    if (input.list.entries.empty()) input.list.entries.push_back(MakeEntry(session));
+    if (!rng.OneIn(3)) AddModules(rng, input.list);
+    // One mutation: of the values, of the members, around the root, or of bytes.
+    const uint32_t group = rng.Below(16);
+    if (group == 0) MutateValues(session, input, rng.OneIn(32) ? 0 : 1 + rng.Below(4));
+    input.text = WriteList(rng, input.list, rng.OneIn(2));
+    if (group >= 1 && group <= 10) MutateMembers(session, input, rng.Below(20));   // 17 to 19: none
+    if (group == 11 || group == 12) MutateAround(rng, input, rng.Below(3));
+    input.file = Join(rng, input.text);
+    if (group >= 13) MutateBytes(rng, input, rng.Below(3));
+    return input;
+}
+
+// ---- Checks ----
+
+struct Before {
+    std::map<uint32_t, std::vector<uint8_t>> items;
+    std::string caption;
+    size_t names;
+};
+
+Before Snapshot(Session& session) {
+    Before before;
+    for (const uint8_t* item : sim::SortedItems(&session.Table()->sorted))
+        before.items[Word(item)] = std::vector<uint8_t>(item, item + kRecordSize);
+    before.caption = session.Caption(session.FindPanel());
+    before.names = sim::NameInsertions().size();
+    return before;
+}
+
+std::vector<sim::NameCall> NewNames(const Before& before, int type) {
+    std::vector<sim::NameCall> names;
+    const std::vector<sim::NameCall>& all = sim::NameInsertions();
+    for (size_t i = before.names; i < all.size(); ++i)
+        if (all[i].type == type) names.push_back(all[i]);
+    return names;
+}
+
+// Bookmarks not in `touched` are as they were, and none went away.
+void CheckUntouched(Session& session, const Before& before, const std::set<uint32_t>& touched, const char* what) {
+    for (const auto& [address, bytes] : before.items) {
+        const uint8_t* item = session.Item(address);
+        if (!item) return session.Fail(std::string(what) + ": the bookmark at " + Hex(address) + " is gone");
+        if (!touched.count(address) && std::memcmp(item, bytes.data(), kRecordSize) != 0)
+            return session.Fail(std::string(what) + ": the bookmark at " + Hex(address) + " changed");
+    }
+    for (const uint8_t* item : sim::SortedItems(&session.Table()->sorted))
+        if (!before.items.count(Word(item)) && !touched.count(Word(item)))
+            return session.Fail(std::string(what) + ": a bookmark appeared at " + Hex(Word(item)));
+}
+
+void CheckNothingChanged(Session& session, const Before& before, const std::string& flash) {
+    const std::string what = "refused (" + flash + ")";
+    CheckUntouched(session, before, {}, what.c_str());
+    if (sim::NameInsertions().size() != before.names) session.Fail(what + ", yet names or comments were given");
+    if (session.Caption(session.FindPanel()) != before.caption)
+        session.Fail(what + ", yet the caption went from \"" + before.caption + "\" to \"" +
+                     session.Caption(session.FindPanel()) + "\"");
+}
+
+// What holds for any file accepted, in whole or in part: one comment per
+// bookmark imported, and only bookmarks that got one changed or appeared.
+void CheckCounted(Session& session, const Before& before, unsigned imported, const char* what) {
+    const std::vector<sim::NameCall> comments = NewNames(before, kHostNameComment);
+    if (comments.size() != imported)
+        session.Fail(std::string(what) + ": " + std::to_string(imported) + " imported, but " +
+                     std::to_string(comments.size()) + " comments given");
+    std::set<uint32_t> touched;
+    for (const sim::NameCall& comment : comments) touched.insert(comment.address);
+    for (uint32_t address : touched)
+        if (session.dll.zt_Exists(address) != 1) session.Fail(std::string(what) + ": " + Hex(address) + " got a comment but no bookmark");
+    CheckUntouched(session, before, touched, what);
+    if (NewNames(before, kHostNameLabel).size() > imported) session.Fail(std::string(what) + ": more labels than bookmarks imported");
+}
+
+// An accepted list whose values are known: every entry where its module is,
+// with its fields, its comment and label, and the counts in the status bar.
+void CheckPlaced(Session& session, const Input& input, const Before& before, const std::string& flash, bool labels,
+                 const std::string& what) {
+    const Outcome outcome = Place(input.list);
+    const std::string want = Status(outcome);
+    if (flash != want) session.Fail(what + ": the status says \"" + flash + "\", the list makes \"" + want + "\"");
+    std::map<uint32_t, const Placed*> last;
+    std::set<uint32_t> touched;
+    for (const Placed& placed : outcome.placed) {
+        last[placed.address] = &placed;
+        touched.insert(placed.address);
+    }
+    CheckUntouched(session, before, touched, "imported");
+    std::vector<uint8_t> source(kRecordSize, 0);
+    for (const auto& [address, placed] : last) {
+        const ListEntry& entry = input.list.entries[placed->entry];
+        const std::string module = Ansi(entry.module), original = Ansi(entry.original), name = Ansi(entry.name);
+        std::memset(source.data(), 0, source.size());
+        std::memcpy(&source[kModuleAt], module.data(), module.size());
+        std::memcpy(&source[kOriginalAt], original.data(), original.size());
+        const HostModule* now = HostFindModule(address);
+        const bool marked = now && !SameName(now, module);
+        const uint8_t active = entry.active && !placed->otherBuild && !marked ? 1 : 0;
+        CompareFields(session, address, source.data(), active, marked ? kModuleChanged : name.empty() ? "n/a" : name,
+                      "the list, " + what + ",");
+    }
+    // The host got each comment and label in the list's order.
+    const std::vector<sim::NameCall> comments = NewNames(before, kHostNameComment), given = NewNames(before, kHostNameLabel);
+    std::vector<std::pair<uint32_t, std::string>> wantComments, wantLabels;
+    for (const Placed& placed : outcome.placed) {
+        const ListEntry& entry = input.list.entries[placed.entry];
+        wantComments.push_back({placed.address, Ansi(entry.comment)});
+        const std::string name = Ansi(entry.name);
+        if (labels && !name.empty() && name != "n/a" && name != kModuleChanged) wantLabels.push_back({placed.address, name});
+    }
+    auto same = [](const std::vector<sim::NameCall>& got, const std::vector<std::pair<uint32_t, std::string>>& want) {
+        if (got.size() != want.size()) return false;
+        for (size_t i = 0; i < got.size(); ++i)
+            if (got[i].address != want[i].first || got[i].text != want[i].second) return false;
+        return true;
+    };
+    if (!same(comments, wantComments))
+        session.Fail(std::to_string(comments.size()) + " comments given, not the list's " + std::to_string(wantComments.size()));
+    if (!same(given, wantLabels))
+        session.Fail(std::to_string(given.size()) + " labels given, not the list's " + std::to_string(wantLabels.size()));
+}
+
+unsigned Leading(const std::string& text, const char* prefix) {
+    unsigned value = 0;
+    std::sscanf(text.c_str() + std::strlen(prefix), "%u", &value);
+    return value;
+}
+
+bool Starts(const std::string& text, const char* prefix) { return text.compare(0, std::strlen(prefix), prefix) == 0; }
+
+}  // namespace
+
+void JsonListInput(Session& session) {
+    Rng& rng = session.rng();
+    EnsureWorld();
+    sim::ResetNames();
+    sim::ShowBlock(session.PaneBase(), kCodeSize);
+    const int mapping = int(rng.Below(3));
+    sim::StoreSetting("map_bookmark_name_to_label", mapping);
+    Input input = MakeInput(session);
+    const std::string path = session.FilePath("in.json");
+    if (const char* keep = std::getenv("ZENTRILO_FUZZ_KEEP"))   // a Windows path for the last input
+        sim::WriteFileBytes(keep, std::vector<uint8_t>(input.file.begin(), input.file.end()));
+    if (!sim::WriteFileBytes(path, std::vector<uint8_t>(input.file.begin(), input.file.end())))
+        return session.Fail("cannot write the input file");
+    // Now and then a read (of either pass), an allocation or the open fails.
+    const uint32_t fault = rng.Below(32);
+    const int reads = int(input.file.size() / 16383) + 2;
+    if (fault == 0 || fault == 1) sim::FailFileRead(1 + int(rng.Below(uint32_t(2 * reads))));
+    if (fault == 2) sim::FailNextAllocation();
+    if (fault == 3) sim::FailFileOpen();
+    const bool faultMade = fault <= 3;
+    const Before before = Snapshot(session);
+    const size_t dialogs = sim::FileDialogs().size();
+
+    sim::ChooseFile(path, kJsonType);
+    session.Action(kOriginPluginMenu, kMenuImport);
+    const bool readFailed = (fault == 0 || fault == 1 || fault == 3) && !sim::FileFailurePending();
+    sim::ResetFileStubs();
+    sim::ResetAllocationStub();
+    if (sim::FileDialogs().size() != dialogs + 1) return session.Fail("Import... asked for no file");
+
+    const std::string what = std::string(input.mutation) + " (" + std::to_string(input.file.size()) + " bytes)";
+    const std::vector<std::string> flashes = session.NewFlashes();
+    if (flashes.size() != 1) return session.Fail(std::to_string(flashes.size()) + " status messages for " + what);
+    const std::string& flash = flashes[0];
+    if (Starts(flash, "[ERROR]: Nothing imported")) {
+        CheckNothingChanged(session, before, flash);
+        if (!faultMade && input.expect == Expect::Accept) session.Fail("refused " + what + ": " + flash);
+        if (flash.back() != '!') session.Fail("the status \"" + flash + "\" is not a sentence");
+        return;
+    }
+    if (Starts(flash, "[ERROR]: Import stopped")) {
+        const unsigned imported = Leading(flash, Starts(flash, "[ERROR]: Import stopped after ")
+                                                     ? "[ERROR]: Import stopped after "
+                                                     : "[ERROR]: Import stopped by a lack of memory after ");
+        if (!faultMade) session.Fail("stopped part way with no fault made: " + flash);
+        if (imported) session.CaptionPublished();
+        return CheckCounted(session, before, imported, flash.c_str());
+    }
+    if (!Starts(flash, "Zentrilo: ") || flash.find(" bookmarks imported") == std::string::npos)
+        return session.Fail("the status \"" + flash + "\" after " + what);
+    const unsigned imported = Leading(flash, "Zentrilo: ");
+    if (imported) session.CaptionPublished();
+    if (readFailed) return session.Fail("imported, though a read failed: " + flash);
+    if (input.expect == Expect::Refuse) session.Fail("accepted " + what + ": " + flash);
+    // A failed allocation may have left a bookmark unstored.
+    if (input.expect == Expect::Any || input.expect == Expect::Refuse || fault == 2)
+        return CheckCounted(session, before, imported, flash.c_str());
+    CheckPlaced(session, input, before, flash, mapping == 1, what);
+}
+
+}  // namespace fuzz
