@@ -119,13 +119,17 @@ ExchangeRecord RecordFor(const Entry& entry) {
 }
 
 // The handler of the reader's events. It keeps the first fault it meets, as
-// the text of a status message, and then stops the reader.
+// the text of a status message, and then stops the reader. When a key comes
+// twice the last one counts, also for the lists: the check pass keeps the
+// modules of the last "modules" list and counts the "bookmarks" lists, and
+// the apply pass applies the last of those (bookmarkLists of them).
 class ListReader {
 public:
-    ListReader(bool apply, ListModules& listed, LoadedModules& loaded)
-        : apply_(apply), listed_(listed), loaded_(loaded) {}
+    ListReader(bool apply, ListModules& listed, LoadedModules& loaded, unsigned bookmarkLists = 0)
+        : apply_(apply), listed_(listed), loaded_(loaded), lastBookmarkList_(bookmarkLists) {}
 
     const char* fault() const { return fault_; }
+    unsigned bookmarkLists() const { return bookmarkLists_; }
     const Counts& counts() const { return counts_; }
     bool applied() const { return applied_; }
     uint32_t lastApplied() const { return lastApplied_; }
@@ -168,9 +172,13 @@ public:
         if (depth_ == 0) return Fail("not a Zentrilo bookmark list");
         if (Top() == kRootObject && IsKey("bookmarks")) {
             sawBookmarks_ = true;
-            return Push(kBookmarkArray);
+            ++bookmarkLists_;
+            return Push(apply_ && bookmarkLists_ != lastBookmarkList_ ? kIgnored : kBookmarkArray);
         }
-        if (Top() == kRootObject && IsKey("modules")) return Push(kModuleArray);
+        if (Top() == kRootObject && IsKey("modules")) {
+            if (!apply_) listed_.Clear();
+            return Push(kModuleArray);
+        }
         return OnValue(Scalar(kContainer)) && Push(kIgnored);
     }
     bool EndObject(rapidjson::SizeType) {
@@ -244,8 +252,13 @@ private:
         return owner_;
     }
 
+    // A null value is as if the field were absent, also after another value.
     bool Number(const Value& value, uint32_t& field, bool* present, bool nullable = true) {
-        if (value.kind == kNull && nullable) return true;
+        if (value.kind == kNull && nullable) {
+            field = 0;
+            if (present) *present = false;
+            return true;
+        }
         if (value.kind != kUnsigned || value.number > 0xFFFFFFFFu)
             return Fail("%s: \"%s\" must be a number from 0 to 4294967295", Owner(), key_);
         field = static_cast<uint32_t>(value.number);
@@ -254,7 +267,10 @@ private:
     }
 
     bool Text(const Value& value, char* field, size_t fieldSize, bool nullable = false) {
-        if (value.kind == kNull && nullable) return true;
+        if (value.kind == kNull && nullable) {
+            field[0] = '\0';
+            return true;
+        }
         if (value.kind != kText) return Fail("%s: \"%s\" must be text", Owner(), key_);
         if (std::memchr(value.text, '\0', value.length))
             return Fail("%s: \"%s\" holds a zero character", Owner(), key_);
@@ -372,6 +388,8 @@ private:
     char key_[32] = "";
     bool sawFormat_ = false;
     bool sawBookmarks_ = false;
+    unsigned bookmarkLists_ = 0;
+    const unsigned lastBookmarkList_;
     Entry entry_ = {};
     unsigned entryNumber_ = 0;
     ListedModule module_ = {};
@@ -452,7 +470,7 @@ void Import(std::FILE* file) {
     }
     listed.Seal();
     if (!loaded.Scan()) throw std::bad_alloc();
-    ListReader apply(true, listed, loaded);
+    ListReader apply(true, listed, loaded, check.bookmarkLists());
     bool complete = false;
     try {
         complete = std::fseek(file, 0, SEEK_SET) == 0 && Pass(file, apply);

@@ -31,6 +31,8 @@ public:
 
     // False when the list holds kMostListedModules already or memory ran out.
     bool Add(const ListedModule& module);
+    // Forgets those added (a later list of modules replaces them).
+    void Clear() { count_ = 0; }
     // Done adding: from now on Find answers.
     void Seal();
     // The listed module of that name (letter case aside) and base; without a

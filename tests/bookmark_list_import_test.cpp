@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kImport = 2, kExport = 3;
+constexpr int kClear = 1, kImport = 2, kExport = 3;
 constexpr DWORD kJsonType = 2;
 constexpr uint32_t kTarget = 0x400000, kHelper = 0x10000000, kExtra = 0x20000000, kPaneBlock = 0x600000;
 const std::vector<uint8_t> kCodeBytes = {0x55, 0x8B, 0xEC, 0x33, 0xC0, 0xC3, 0x90, 0x90};
@@ -215,6 +215,43 @@ TEST_F(BookmarkListImportTest, FaultyFilesChangeNothingAndSayWhy) {
     // Fields of later versions, and nesting up to the limit, are passed over.
     ImportText(List("{\"address\": 4198403, \"later\": [[[{\"a\": [1]}]]], \"changed\": true}"));
     EXPECT_EQ("Zentrilo: 1 bookmarks imported!", LastFlash());
+}
+
+// When a key comes twice, the last one counts: also when it is null, and
+// also for the lists of bookmarks and of modules.
+TEST_F(BookmarkListImportTest, WhenAKeyComesTwiceTheLastOneCounts) {
+    OpenProgram();
+    const std::string otherBuild = "{\"name\": \"target\", \"base\": 4194304, \"timestamp\": 1, \"image_size\": 2, "
+                                   "\"checksum\": 3}";
+    const std::string head = "{\"format\": \"zentrilo-bookmarks\", ";
+    struct Case {
+        std::string text;
+        std::vector<uint32_t> placed;
+        const char* flash;
+    };
+    const Case cases[] = {
+        // In no module after all: at its address.
+        {List("{\"address\": 6291458, \"module\": \"gone\", \"offset\": 2, \"module\": null}"), {kPaneBlock + 2},
+         "Zentrilo: 1 bookmarks imported!"},
+        // "target" was based elsewhere, and there is no offset to place it by.
+        {List("{\"address\": 4198400, \"module\": \"target\", \"module_base\": 3145728, \"offset\": 1048576, "
+              "\"offset\": null}"),
+         {}, "Zentrilo: 0 bookmarks imported, 1 skipped (module not loaded)!"},
+        {head + "\"bookmarks\": [{\"address\": 6291459}], \"bookmarks\": [{\"address\": 6291460}]}", {kPaneBlock + 4},
+         "Zentrilo: 1 bookmarks imported!"},
+        // The build recorded first is not the list's: the entry stays active.
+        {head + "\"modules\": [" + otherBuild + "], \"modules\": [], \"bookmarks\": [{\"address\": 4198401, "
+                "\"module\": \"target\", \"module_base\": 4194304, \"offset\": 4097}]}",
+         {kTarget + 0x1001}, "Zentrilo: 1 bookmarks imported!"},
+    };
+    for (const Case& c : cases) {
+        Action(kOriginPluginMenu, kClear);
+        ImportText(c.text);
+        EXPECT_EQ(c.flash, LastFlash()) << c.text;
+        EXPECT_EQ(c.placed, BookmarkAddresses()) << c.text;
+        if (c.placed != BookmarkAddresses()) continue;
+        for (uint32_t address : c.placed) EXPECT_EQ(1, Bookmark(address)->active) << c.text;
+    }
 }
 
 // Ten thousand entries, in a file of over 8 MB, are read and checked; all but
