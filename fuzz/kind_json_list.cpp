@@ -758,13 +758,21 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
     }
 }
 
-// Random bytes changed, put in, taken out; or the file cut short.
+// Random bytes changed, put in, taken out; or the file cut short, or within a string.
 void MutateBytes(Rng& rng, Input& input, uint32_t which) {
     std::string& file = input.file;
     if (which == 0) {
         input.mutation = "truncated";
         const size_t end = file.rfind('}');
         file.resize(rng.Below(uint32_t(end)));
+        input.expect = Expect::Refuse;
+        return;
+    }
+    if (which == 1) {   // a string begun and never ended, short or huge
+        input.mutation = "unterminated string";
+        const size_t quote = file.find('"', rng.Below(uint32_t(file.rfind('"'))));
+        file.resize(quote + 1);
+        file += std::string(rng.Pick(std::vector<size_t>{0, 10, kLongestText, 1 << 20}), 'z');
         input.expect = Expect::Refuse;
         return;
     }
@@ -796,7 +804,7 @@ Input MakeInput(Session& session) {
     if (group >= 1 && group <= 10) MutateMembers(session, input, rng.Below(20));   // 17 to 19: none
     if (group == 11 || group == 12) MutateAround(rng, input, rng.Below(3));
     input.file = Join(rng, input.text);
-    if (group >= 13) MutateBytes(rng, input, rng.Below(3));
+    if (group >= 13) MutateBytes(rng, input, rng.Below(4));   // 2 and 3: random bytes
     return input;
 }
 
