@@ -13,21 +13,25 @@
 #       dependencies, once more preferring RELEASE's own suites (its security
 #       and update suites may be half-way through a sync); then a message
 #       that names the likely cause and what to do.
+#   apt_download FOLDER PACKAGE...
+#       apt-get download into FOLDER, tried up to three times with a pause;
+#       a warning when it still fails.
 #   apt_release
 #       this machine's release codename (bookworm), or nothing.
+#   apt_advice WHAT
+#       the message for a step that failed for good.
 #
-# COMMAND is what runs apt-get: nothing, sudo, or a chroot's wrapper.
-
-apt_tries=3
-apt_pause=20
+# COMMAND is what runs apt-get: nothing, sudo, or a chroot's wrapper. The
+# functions need nothing else from this file, so that they can be exported
+# to another bash (export -f).
 
 apt_update() {
-  local try
-  for ((try = 1; try <= apt_tries; try++)); do
+  local try tries=3 pause=20
+  for ((try = 1; try <= tries; try++)); do
     "$@" apt-get update -q && return 0
-    if ((try < apt_tries)); then
-      echo "apt: apt-get update failed (attempt $try of $apt_tries); again in $apt_pause s" >&2
-      sleep "$apt_pause"
+    if ((try < tries)); then
+      echo "apt: apt-get update failed (attempt $try of $tries); again in $pause s" >&2
+      sleep "$pause"
     fi
   done
   echo "apt: warning: some package index files could not be fetched (a mirror in the middle of an" \
@@ -49,14 +53,29 @@ apt_install() {
     "${command[@]}" apt-get install -o APT::Default-Release="$release" "$@" && rc=0 || rc=$?
   fi
   rm -rf "$log"
-  if [ "$rc" != 0 ]; then
-    echo "apt: could not install the packages (apt-get exit code $rc). The likely cause: the package" \
-      "mirror is in the middle of an update, and its index files disagree for some minutes. Wait a few" \
-      "minutes and run the same command again." >&2
-  fi
+  [ "$rc" = 0 ] || apt_advice "could not install the packages (apt-get exit code $rc)"
   return "$rc"
+}
+
+apt_download() {
+  local folder=$1 try tries=3 pause=20
+  shift
+  for ((try = 1; try <= tries; try++)); do
+    (cd "$folder" && apt-get download -q "$@") && return 0
+    if ((try < tries)); then
+      echo "apt: apt-get download failed (attempt $try of $tries); again in $pause s" >&2
+      sleep "$pause"
+    fi
+  done
+  apt_advice "warning: could not download every package"
+  return 1
 }
 
 apt_release() {
   (. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}") || true
+}
+
+apt_advice() {
+  echo "apt: $1. The likely cause: the package mirror is in the middle of an update, and its index" \
+    "files disagree for some minutes. Wait a few minutes and run the same command again." >&2
 }
