@@ -513,11 +513,11 @@ void Session::CheckNavigation(const std::vector<const uint8_t*>& items) {
 
 void Session::CheckBackward(const std::vector<const uint8_t*>& items) {
     g_position.step = "navigation back";
-    // From the top of the address space, from every bookmark and from just
-    // above it (where it is the nearest lower one).
-    std::vector<uint32_t> starts{0xFFFFFFFF};
+    // From both ends of the address space and from just above every bookmark:
+    // what lies below the start is all the search looks at, so these meet
+    // every case there is.
+    std::vector<uint32_t> starts{0, 0xFFFFFFFF};
     for (const uint8_t* item : items) {
-        starts.push_back(Word(item));
         if (Word(item) != 0xFFFFFFFF) starts.push_back(Word(item) + 1);
     }
     for (uint32_t start : starts) {
