@@ -4,6 +4,7 @@
 # them in the emulated guest needs instead (tests/vm/); with "screenshots" or
 # "screenshots-emulated", that and what tools/screenshots.sh needs besides.
 set -euo pipefail
+. "$(dirname "$0")/apt-retry.sh"
 
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
@@ -29,5 +30,6 @@ sudo=""
 if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi
 echo "Installing: ${need[*]}"
 case " ${need[*]} " in *":i386"*) $sudo dpkg --add-architecture i386 ;; esac
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
+export DEBIAN_FRONTEND=noninteractive
+apt_update $sudo
+apt_install "$(apt_release)" $sudo -- -y -qq --no-install-recommends "${need[@]}"
