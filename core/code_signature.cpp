@@ -26,6 +26,8 @@ struct Draft {
     uint8_t endCount;
     uint8_t backLength;
     uint8_t done;
+    uint8_t forwardLimit;  // where the code after the bookmark's routine begins, or forwardLength
+    uint8_t backLimit;     // how far back the bookmark's routine goes, or backLength
     uint8_t bestStep;
     uint32_t bestCount;
     uint8_t forward[kPatternForward];
@@ -92,18 +94,57 @@ void MarkRaw(const ModuleView& module, uint32_t rva, size_t count, uint8_t* fixe
     }
 }
 
+// An unconditional end of the flow: ret, jmp.
+bool EndsFlow(const uint8_t* code, const X86Fields& f) {
+    size_t op = 0;
+    while (op + 1 < f.length && (code[op] == 0x66 || code[op] == 0x2E || code[op] == 0x3E || code[op] == 0xF3 ||
+                                 code[op] == 0xF2))
+        ++op;
+    const uint8_t c = code[op];
+    return c == 0xC3 || c == 0xC2 || c == 0xE9 || c == 0xEB ||
+           (c == 0xFF && op + 1 < f.length && ((code[op + 1] >> 3) & 7) == 4);
+}
+
+// The filler compilers put between routines: nop, multi-byte nops, lea and
+// mov of a register to itself, int3.
+bool IsFiller(const uint8_t* code, const X86Fields& f) {
+    size_t op = 0;
+    while (op + 1 < f.length && (code[op] == 0x66 || code[op] == 0x2E || code[op] == 0x3E)) ++op;
+    const uint8_t c = code[op];
+    if (c == 0x90 || c == 0xCC) return op + 1 == f.length;
+    if (c == 0x0F && op + 1 < f.length) return code[op + 1] == 0x1F;
+    if (op + 1 >= f.length) return false;
+    const uint8_t modrm = code[op + 1];
+    const unsigned mod = modrm >> 6, reg = (modrm >> 3) & 7, rm = modrm & 7;
+    if (c == 0x89 || c == 0x8B) return mod == 3 && reg == rm;
+    if (c != 0x8D || mod == 3) return false;
+    for (size_t i = 0; i < f.dispSize; ++i) {
+        if (code[f.dispOffset + i]) return false;
+    }
+    if (rm != 4) return reg == rm && mod != 0;
+    const uint8_t sib = code[op + 2];
+    return (sib & 7) == reg && ((sib >> 3) & 7) == 4;  // [reg + no index + 0]
+}
+
+// Compilers start routines at multiples of this, after filler.
+constexpr uint32_t kRoutineAlignment = 16;
+
 void WalkForward(const ModuleView& module, const CodeRange& range, Draft* d) {
     uint32_t at = d->rva;
+    bool flowEnded = false;
     while (at < range.end) {
         const size_t room = std::min<size_t>(kPatternForward - d->forwardLength, range.end - at);
         X86Fields f;
         if (room == 0 || !DecodeX86(module.bytes + at, room, &f) || !Readable(module, at, f.length)) break;
         std::memcpy(d->forward + d->forwardLength, module.bytes + at, f.length);
+        if (flowEnded && !d->forwardLimit && at % kRoutineAlignment == 0) d->forwardLimit = d->forwardLength;
+        if (!IsFiller(module.bytes + at, f)) flowEnded = EndsFlow(module.bytes + at, f);
         MarkInstruction(module, at, f, d->forwardFixed + d->forwardLength);
         d->forwardLength = static_cast<uint8_t>(d->forwardLength + f.length);
         d->ends[d->endCount++] = d->forwardLength;
         at += f.length;
     }
+    if (!d->forwardLimit) d->forwardLimit = d->forwardLength;
     if (d->forwardLength) return;
     // Not an instruction this decoder knows: a few raw bytes instead.
     size_t count = 0;
@@ -114,32 +155,44 @@ void WalkForward(const ModuleView& module, const CodeRange& range, Draft* d) {
     d->forwardLength = static_cast<uint8_t>(count);
     for (size_t end = 4; end < count; end += 4) d->ends[d->endCount++] = static_cast<uint8_t>(end);
     if (count) d->ends[d->endCount++] = static_cast<uint8_t>(count);
+    d->forwardLimit = d->forwardLength;
 }
 
 // The bytes before the bookmark. Instruction boundaries there are not known:
-// the longest run of whole instructions that ends exactly at the bookmark is
-// taken as the code, else the bytes are marked raw.
+// every run of whole instructions that ends exactly at the bookmark is a
+// reading of them; a byte is fixed only when every reading keeps it fixed,
+// and the routine is taken to start at the nearest boundary any reading
+// finds. With no such run the bytes are marked raw.
 void WalkBack(const ModuleView& module, const CodeRange& range, Draft* d) {
     size_t limit = std::min<size_t>(kPatternBack, d->rva - range.begin);
     while (limit && !Readable(module, d->rva - static_cast<uint32_t>(limit), limit)) --limit;
+    d->backLength = static_cast<uint8_t>(limit);
+    d->backLimit = d->backLength;
     if (!limit) return;
     const uint32_t from = d->rva - static_cast<uint32_t>(limit);
     std::memcpy(d->back + kPatternBack - limit, module.bytes + from, limit);
     uint8_t* fixed = d->backFixed + kPatternBack - limit;
-    d->backLength = static_cast<uint8_t>(limit);
+    MarkRaw(module, from, limit, fixed);
+    uint8_t reading[kPatternBack];
+    bool any = false;
     for (size_t skip = 0; skip < limit; ++skip) {
         uint32_t at = from + static_cast<uint32_t>(skip);
         X86Fields f;
         while (at < d->rva && DecodeX86(module.bytes + at, d->rva - at, &f)) at += f.length;
         if (at != d->rva) continue;
-        MarkRaw(module, from, skip, fixed);
+        MarkRaw(module, from, skip, reading);
+        bool flowEnded = false;
         for (at = from + static_cast<uint32_t>(skip); at < d->rva; at += f.length) {
             DecodeX86(module.bytes + at, d->rva - at, &f);
-            MarkInstruction(module, at, f, fixed + (at - from));
+            MarkInstruction(module, at, f, reading + (at - from));
+            if (!IsFiller(module.bytes + at, f)) flowEnded = EndsFlow(module.bytes + at, f);
+            const uint32_t end = at + f.length;
+            if (flowEnded && end % kRoutineAlignment == 0 && d->rva - end < d->backLimit)
+                d->backLimit = static_cast<uint8_t>(d->rva - end);
         }
-        return;
+        for (size_t i = 0; i < limit; ++i) fixed[i] = static_cast<uint8_t>(any ? fixed[i] & reading[i] : reading[i]);
+        any = true;
     }
-    MarkRaw(module, from, limit, fixed);
 }
 
 void Compose(const Draft& d, size_t step, CodePattern* p) {
@@ -152,7 +205,8 @@ void Compose(const Draft& d, size_t step, CodePattern* p) {
             break;
         }
     }
-    const size_t back = std::min<size_t>(kSteps[step].back, d.backLength);
+    forward = std::min<size_t>(forward, d.forwardLimit);
+    const size_t back = std::min<size_t>(kSteps[step].back, d.backLimit);
     std::memcpy(p->bytes, d.back + kPatternBack - back, back);
     std::memcpy(p->fixed, d.backFixed + kPatternBack - back, back);
     std::memcpy(p->bytes + back, d.forward, forward);

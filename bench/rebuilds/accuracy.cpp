@@ -144,6 +144,45 @@ std::vector<uint8_t> Masked(const Module& m, const Function& f, size_t length) {
     return out;
 }
 
+// One token an instruction: its bytes with the wildcards blanked.
+std::vector<uint64_t> Tokens(const Module& m, const Function& f, size_t most) {
+    std::vector<uint64_t> tokens;
+    const std::vector<uint32_t> starts = Instructions(m, f);
+    for (size_t i = 0; i < starts.size() && i < most; ++i) {
+        const uint32_t end = i + 1 < starts.size() ? starts[i + 1] : f.size;
+        const std::vector<uint8_t> masked = Masked(m, Function{f.name, f.rva + starts[i], end - starts[i]}, end - starts[i]);
+        uint64_t h = 1469598103934665603ull;
+        for (uint8_t c : masked) h = (h ^ c) * 1099511628211ull;
+        tokens.push_back(h);
+    }
+    return tokens;
+}
+
+// The index of B's instruction that A's instruction `index` lines up with in
+// a longest common subsequence of the functions' first instructions; -1 when
+// it has none (it changed).
+int AlignedInstruction(const Module& a, const Function& fa, const Module& b, const Function& fb, size_t index) {
+    const std::vector<uint64_t> x = Tokens(a, fa, 48), y = Tokens(b, fb, 96);
+    const size_t n = x.size(), m = y.size();
+    std::vector<std::vector<int>> lcs(n + 1, std::vector<int>(m + 1, 0));
+    for (size_t i = n; i-- > 0;)
+        for (size_t j = m; j-- > 0;)
+            lcs[i][j] = x[i] == y[j] ? lcs[i + 1][j + 1] + 1 : std::max(lcs[i + 1][j], lcs[i][j + 1]);
+    size_t i = 0, j = 0;
+    while (i < n && j < m) {
+        if (x[i] == y[j] && lcs[i][j] == lcs[i + 1][j + 1] + 1) {
+            if (i == index) return static_cast<int>(j);
+            ++i, ++j;
+        } else if (lcs[i + 1][j] >= lcs[i][j + 1]) {
+            if (i == index) return -1;
+            ++i;
+        } else {
+            ++j;
+        }
+    }
+    return -1;
+}
+
 struct Bookmark {
     size_t function;  // in A
     bool fifth;
@@ -266,22 +305,26 @@ int main(int argc, char** argv) {
             } else if (unchanged) {
                 truth = b.view.base + fb.rva + k.offset;
             } else {
-                // The same place when the code up to the 5th instruction's end agrees.
-                const std::vector<uint32_t> startsB = Instructions(b, fb);
-                const std::vector<uint32_t> startsA = Instructions(a, fa);
-                if (startsB.size() >= 6 && startsA.size() >= 6 && startsA[5] == startsB[5] &&
-                    Masked(a, fa, startsA[5]) == Masked(b, fb, startsB[5]))
-                    truth = b.view.base + fb.rva + k.offset;
+                // A changed function: the instruction that the 5th of A lines up
+                // with in B, when it does (longest common run of instructions).
+                const int j = AlignedInstruction(a, fa, b, fb, 4);
+                if (j >= 0) truth = b.view.base + fb.rva + Instructions(b, fb)[j];
             }
         } else {
             ++s.noCounterpart;
         }
         if (unchanged) ++s.unchanged;
+        if (unchanged && std::getenv("ZT_SHOW_LOST") && (results[i].count != 1 || !patterns[i].unique)) {
+            char text[zt::kPatternTextMax];
+            zt::FormatPattern(patterns[i], text);
+            std::printf("lost: %s%s size %u: %u in B, unique %u [%s] pos %u\n", fa.name.c_str(), k.fifth ? " 5th" : "",
+                        fa.size, results[i].count, patterns[i].unique, text, patterns[i].position);
+        }
         if (patterns[i].length == 0) {
             ++s.unplaced;
         } else if (results[i].count == 0) {
             ++s.notFound;
-        } else if (results[i].count > 1) {
+        } else if (results[i].count > 1 || !patterns[i].unique) {
             ++s.ambiguous;
         } else if (truth && results[i].address == truth) {
             ++s.correct;
