@@ -105,6 +105,10 @@ bool EndsFlow(const uint8_t* code, const X86Fields& f) {
            (c == 0xFF && op + 1 < f.length && ((code[op + 1] >> 3) & 7) == 4);
 }
 
+// ud2, the trap compilers put where the code cannot go on: what follows it
+// belongs to other code, aligned or not.
+bool IsTrap(const uint8_t* code, const X86Fields& f) { return f.length == 2 && code[0] == 0x0F && code[1] == 0x0B; }
+
 // The filler compilers put between routines: nop, multi-byte nops, lea and
 // mov of a register to itself, int3.
 bool IsFiller(const uint8_t* code, const X86Fields& f) {
@@ -132,12 +136,15 @@ constexpr uint32_t kRoutineAlignment = 16;
 void WalkForward(const ModuleView& module, const CodeRange& range, Draft* d) {
     uint32_t at = d->rva;
     bool flowEnded = false;
+    bool trapped = false;
     while (at < range.end) {
         const size_t room = std::min<size_t>(kPatternForward - d->forwardLength, range.end - at);
         X86Fields f;
         if (room == 0 || !DecodeX86(module.bytes + at, room, &f) || !Readable(module, at, f.length)) break;
         std::memcpy(d->forward + d->forwardLength, module.bytes + at, f.length);
         if (flowEnded && !d->forwardLimit && at % kRoutineAlignment == 0) d->forwardLimit = d->forwardLength;
+        if (trapped && !d->forwardLimit) d->forwardLimit = d->forwardLength;
+        trapped = IsTrap(module.bytes + at, f);
         if (!IsFiller(module.bytes + at, f)) flowEnded = EndsFlow(module.bytes + at, f);
         MarkInstruction(module, at, f, d->forwardFixed + d->forwardLength);
         d->forwardLength = static_cast<uint8_t>(d->forwardLength + f.length);
@@ -187,7 +194,7 @@ void WalkBack(const ModuleView& module, const CodeRange& range, Draft* d) {
             MarkInstruction(module, at, f, reading + (at - from));
             if (!IsFiller(module.bytes + at, f)) flowEnded = EndsFlow(module.bytes + at, f);
             const uint32_t end = at + f.length;
-            if (flowEnded && end % kRoutineAlignment == 0 && d->rva - end < d->backLimit)
+            if (((flowEnded && end % kRoutineAlignment == 0) || IsTrap(module.bytes + at, f)) && d->rva - end < d->backLimit)
                 d->backLimit = static_cast<uint8_t>(d->rva - end);
         }
         for (size_t i = 0; i < limit; ++i) fixed[i] = static_cast<uint8_t>(any ? fixed[i] & reading[i] : reading[i]);
