@@ -14,8 +14,8 @@ struct Step {
     uint8_t forward;  // at least this many bytes of whole instructions, when there are
     uint8_t back;
 };
-constexpr Step kSteps[] = {{8, 0},  {12, 0}, {16, 0}, {24, 0},  {32, 0},
-                           {48, 0}, {64, 0}, {64, 8}, {64, 16}, {64, 32}};
+constexpr Step kSteps[] = {{12, 0}, {16, 0}, {24, 0}, {32, 0}, {48, 0},
+                           {64, 0}, {64, 8}, {64, 16}, {64, 32}};
 constexpr size_t kStepCount = sizeof kSteps / sizeof kSteps[0];
 constexpr size_t kMarginSteps = 1;
 
