@@ -36,7 +36,8 @@ void FormatPattern(const CodePattern& pattern, char* text);
 
 // Reads the text form: 1 to kPatternMax items, each two hex digits (either
 // case) or "??", separated by single spaces, with at least one fixed byte.
-// The position is checked against the length. False, and *out emptied, on
+// The position is checked against the length; `unique` is left 0 for the
+// caller to set from what the list says. False, and *out emptied, on
 // anything else.
 bool ParsePattern(const char* text, unsigned position, CodePattern* out);
 

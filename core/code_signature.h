@@ -9,12 +9,23 @@
 //
 // A pattern starts at the bookmark and takes whole instructions forward,
 // then bytes backward, in steps, until it occurs exactly once in the module's
-// code: forward to 8, 12, 16, 24, 32, 48 and 64 bytes, then 8, 16 and 32
-// bytes back as well. Once unique it takes one more step when it has one, so
-// that a small change in the next build does not leave a short pattern that
-// then fits elsewhere. A pattern that is not unique within 64 bytes forward
-// and 32 back keeps the step that occurred least often (the longest such)
-// and is marked not unique. Pure code: no host calls.
+// code: forward to 12, 16, 24, 32, 48 and 64 bytes, then 8, 16 and 32 bytes
+// back as well. Once unique it takes one more step, so that a small change in
+// the next build does not leave a short pattern that then fits elsewhere.
+//
+// A pattern stays inside the bookmark's routine: forward it stops where the
+// flow ends (ret, jmp) and filler leads up to an aligned start, or after a
+// ud2; backward it stops at such a place too. Two routines with the same
+// code are therefore told apart by nothing but their neighbours, whose order
+// the next build may change: their patterns are not unique, and nothing is
+// placed for them. The bytes before the bookmark have no known instruction
+// boundaries: each run of whole instructions that ends exactly at the
+// bookmark is a reading of them, and a byte is fixed only when every reading
+// keeps it so.
+//
+// A pattern that is not unique within 64 bytes forward and 32 back keeps the
+// step that occurred least often (the longest such) and is marked not unique.
+// Pure code: no host calls.
 #pragma once
 
 #include <cstddef>

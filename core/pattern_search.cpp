@@ -29,6 +29,7 @@ uint32_t Hash32(uint32_t value, unsigned bits) { return (value * 2654435761u) >>
 void CountQuads(const ModuleView& module, uint16_t* frequency) {
     for (size_t r = 0; r < module.codeCount; ++r) {
         const CodeRange range = module.code[r];
+        if (range.begin >= range.end || range.end > module.size) continue;
         for (uint32_t at = range.begin; at + 4 <= range.end; ++at) {
             uint16_t& slot = frequency[Hash32(Load32(module.bytes + at), kFrequencyBits)];
             if (slot != 0xFFFF) ++slot;
@@ -102,6 +103,11 @@ void TryChain(const ModuleView& module, const CodeRange& range, const CodePatter
 }
 
 }  // namespace
+
+Placement PlacementOf(const CodePattern& pattern, const PatternMatch& match) {
+    if (pattern.length == 0 || match.count == 0) return Placement::kNotFound;
+    return match.count == 1 && pattern.unique ? Placement::kFound : Placement::kAmbiguous;
+}
 
 bool SearchPatterns(const ModuleView& module, const CodePattern* patterns, size_t count, PatternMatch* results) {
     std::memset(results, 0, count * sizeof *results);

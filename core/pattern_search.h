@@ -21,6 +21,13 @@ struct PatternMatch {
     uint32_t address;  // when count >= 1: the bookmark's address (its byte) at the first match
 };
 
+// What an import makes of a pattern's search: placed at match.address only
+// when it was unique where it was made and is found exactly once now. One
+// that was not unique then is ambiguous wherever it is found, since the
+// bookmark may have been on any of its places.
+enum class Placement : uint8_t { kNotFound, kFound, kAmbiguous };
+Placement PlacementOf(const CodePattern& pattern, const PatternMatch& match);
+
 // Fills results[i] for patterns[i]. An empty pattern, or one without fixed
 // bytes, is not found. False, with every result zero, when there is no memory
 // for the index.

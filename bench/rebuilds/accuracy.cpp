@@ -314,17 +314,18 @@ int main(int argc, char** argv) {
             ++s.noCounterpart;
         }
         if (unchanged) ++s.unchanged;
-        if (unchanged && std::getenv("ZT_SHOW_LOST") && (results[i].count != 1 || !patterns[i].unique)) {
+        if (unchanged && std::getenv("ZT_SHOW_LOST") && zt::PlacementOf(patterns[i], results[i]) != zt::Placement::kFound) {
             char text[zt::kPatternTextMax];
             zt::FormatPattern(patterns[i], text);
             std::printf("lost: %s%s size %u: %u in B, unique %u [%s] pos %u\n", fa.name.c_str(), k.fifth ? " 5th" : "",
                         fa.size, results[i].count, patterns[i].unique, text, patterns[i].position);
         }
+        const zt::Placement placement = zt::PlacementOf(patterns[i], results[i]);
         if (patterns[i].length == 0) {
             ++s.unplaced;
-        } else if (results[i].count == 0) {
+        } else if (placement == zt::Placement::kNotFound) {
             ++s.notFound;
-        } else if (results[i].count > 1 || !patterns[i].unique) {
+        } else if (placement == zt::Placement::kAmbiguous) {
             ++s.ambiguous;
         } else if (truth && results[i].address == truth) {
             ++s.correct;
