@@ -93,7 +93,10 @@ size_t ReadRelocations(const uint8_t* image, size_t size, const PeFacts& facts, 
         at += blockSize;
     }
     if (!out) return count;
-    std::sort(out, out + written);
+    // A heap sort: O(n log n) however a hostile directory orders its entries,
+    // and no memmove (which std::sort would import from the C runtime).
+    std::make_heap(out, out + written);
+    std::sort_heap(out, out + written);
     return static_cast<size_t>(std::unique(out, out + written) - out);
 }
 

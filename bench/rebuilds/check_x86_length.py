@@ -2,9 +2,10 @@
 """check_x86_length.py FILE.dll...: decodes the code sections of each DLL with
 capstone (python3-capstone) in a linear sweep and with core/x86_length.cpp at
 every instruction capstone finds, and compares length, the relative-branch flag
-and the displacement's value. Run by hand (bench/rebuilds/run.sh runs it on the
-corpus); prints the mismatches and a summary line per file."""
-import os, struct, subprocess, sys, tempfile
+and the displacement's value. Run by hand, or on the corpus by
+bench/rebuilds/run.sh --check-decoder; prints the mismatches and a summary line
+per file, and exits 1 when any differ."""
+import os, subprocess, sys, tempfile
 import capstone, pefile
 
 top = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
