@@ -14,7 +14,8 @@ test_packages=(googletest python3-pefile)
 wine_packages=(wine wine32:i386 xvfb xauth)
 guest_packages=(qemu-system-x86 debootstrap e2fsprogs)
 picture_packages=(python3-pil)
-rebuild_packages=(npm g++ python3-capstone python3-pefile)
+rebuild_packages=(g++ python3-capstone python3-pefile)
+command -v npm >/dev/null || rebuild_packages+=(npm)  # npm may come with a Node.js of its own
 
 packages=("${build_packages[@]}")
 case "${1:-}" in
