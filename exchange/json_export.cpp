@@ -11,6 +11,7 @@
 #include "exchange/bookmark_lists.h"
 #include "exchange/bookmark_row.h"
 #include "exchange/file_chooser.h"
+#include "exchange/list_patterns.h"
 #include "exchange/loaded_modules.h"
 #include "exchange/text_encoding.h"
 #include "host/host.h"
@@ -97,7 +98,7 @@ void WriteModule(Writer& writer, const HostModule* module) {
     writer.EndObject();
 }
 
-void WriteEntry(Writer& writer, const BookmarkRow& row) {
+void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern) {
     writer.StartObject();
     Key(writer, "address", row.address);
     if (row.inModule) {
@@ -113,6 +114,14 @@ void WriteEntry(Writer& writer, const BookmarkRow& row) {
     Key(writer, "current_instruction", row.currentInstruction);
     writer.Key("changed");
     writer.Bool(row.changed);
+    if (pattern) {
+        char text[kPatternTextMax];
+        FormatPattern(*pattern, text);
+        Key(writer, "pattern", text);
+        Key(writer, "pattern_position", pattern->position);
+        writer.Key("pattern_unique");
+        writer.Bool(pattern->unique != 0);
+    }
     writer.EndObject();
 }
 
@@ -120,6 +129,7 @@ struct ListWriter {
     Stream& stream;
     Writer& writer;
     bool first;
+    ExportPatterns& patterns;
 };
 
 // Each object goes on a line of its own: the writer writes one value at a
@@ -133,7 +143,7 @@ void NextLine(ListWriter& list) {
 bool WriteBookmark(const BookmarkRow& row, void* context) {
     ListWriter& list = *static_cast<ListWriter*>(context);
     NextLine(list);
-    WriteEntry(list.writer, row);
+    WriteEntry(list.writer, row, row.inModule ? list.patterns.For(row.address) : nullptr);
     return true;
 }
 
@@ -161,7 +171,8 @@ bool WriteJsonBookmarkList(std::FILE* file, void*) {
     writer.String(program);
 
     PutRaw(stream, ",\n  \"modules\": [");
-    ListWriter list{stream, writer, true};
+    ExportPatterns patterns;
+    ListWriter list{stream, writer, true, patterns};
     for (uint32_t base : modules) {
         const HostModule* module = HostFindModule(base);
         if (!module) continue;

@@ -21,6 +21,7 @@
 #include "exchange/file_chooser.h"
 #include "exchange/json_file_stream.h"
 #include "exchange/list_modules.h"
+#include "exchange/list_patterns.h"
 #include "exchange/loaded_modules.h"
 #include "exchange/record_apply.h"
 #include "exchange/text_encoding.h"
@@ -72,6 +73,10 @@ struct Entry {
     char name[kNameFieldSize];            // empty: no name
     char original[kDisassemblyFieldSize];
     char comment[kCommentFieldSize];
+    bool hasPattern;
+    char pattern[kPatternTextMax];
+    uint32_t patternPosition;
+    uint8_t patternUnique;
 };
 
 struct Counts {
@@ -82,7 +87,18 @@ struct Counts {
     unsigned notLoaded = 0;    // no module of the name is loaded
     unsigned notUnique = 0;    // several are, and none at the recorded address
     unsigned notStored = 0;    // the bookmark could not be made
+    unsigned found = 0;        // of another build, and found by its code pattern
+    unsigned foundDisabled = 0;   // of those, disabled: the instruction there is another
+    char foundModule[kModuleFieldSize] = "";
+    bool foundModules = false;
+    unsigned notFound = 0;     // of another build, its pattern not found there
+    unsigned ambiguous = 0;    // of another build, its pattern found more than once
 };
+
+// The three reads of a list: check all of it; collect the code patterns of
+// entries whose module is another build now (only when the list has
+// patterns); place and apply every entry.
+enum ReadPass : uint8_t { kCheckPass, kCollectPass, kApplyPass };
 
 enum Frame : uint8_t { kRootObject, kModuleArray, kModuleObject, kBookmarkArray, kEntryObject, kIgnored };
 enum Kind : uint8_t { kNull, kBoolean, kUnsigned, kOtherNumber, kText, kContainer };
@@ -122,12 +138,13 @@ ExchangeRecord RecordFor(const Entry& entry) {
 // the text of a status message, and then stops the reader.
 class ListReader {
 public:
-    ListReader(bool apply, ListModules& listed, LoadedModules& loaded)
-        : apply_(apply), listed_(listed), loaded_(loaded) {}
+    ListReader(ReadPass pass, ListModules& listed, LoadedModules& loaded, ImportPatterns& patterns)
+        : pass_(pass), listed_(listed), loaded_(loaded), patterns_(patterns) {}
 
     const char* fault() const { return fault_; }
     const Counts& counts() const { return counts_; }
     bool applied() const { return applied_; }
+    bool sawPattern() const { return sawPattern_; }
     uint32_t lastApplied() const { return lastApplied_; }
 
     bool Null() { return OnValue(Scalar(kNull)); }
@@ -285,7 +302,7 @@ private:
 
     bool EndModule() {
         if (!module_.hasName) return Fail("module %u has no name", moduleNumber_);
-        if (apply_) return true;   // the first pass kept them
+        if (pass_ != kCheckPass) return true;   // the first pass kept them
         if (!listed_.Add(module_)) return Fail("the list names more than %u modules", unsigned(kMostListedModules));
         return true;
     }
@@ -302,20 +319,34 @@ private:
         if (IsKey("current_instruction")) return Text(value, scratch, sizeof scratch);
         if (IsKey("active")) return Flag(value, &entry_.active);
         if (IsKey("changed")) return Flag(value, nullptr);
+        if (IsKey("pattern")) return Text(value, entry_.pattern, sizeof entry_.pattern) && (entry_.hasPattern = true);
+        if (IsKey("pattern_position")) return Number(value, entry_.patternPosition, nullptr);
+        if (IsKey("pattern_unique")) return Flag(value, &entry_.patternUnique);
         return true;   // a field of a later version
     }
 
     bool EndEntry() {
         if (!entry_.hasAddress) return Fail("bookmark %u has no address", entryNumber_);
-        if (apply_) Apply();
+        CodePattern pattern;
+        if (entry_.hasPattern && entry_.pattern[0] && !ParsePattern(entry_.pattern, entry_.patternPosition, &pattern))
+            return Fail("bookmark %u: \"pattern\" is not a code pattern at \"pattern_position\"", entryNumber_);
+        sawPattern_ = sawPattern_ || (entry_.hasPattern && entry_.pattern[0]);
+        if (pass_ == kCollectPass) Collect(pattern);
+        if (pass_ == kApplyPass) Apply();
         return true;
     }
 
-    // Where the entry goes now, and whether its module is another build.
-    enum Placement { kPlaced, kNotLoaded, kNotUnique };
-    Placement Place(uint32_t& address, bool& otherBuild) {
-        otherBuild = false;
-        address = entry_.address;
+    // Where the entry goes now, whether its module is another build, and
+    // which loaded module it goes to.
+    enum Where { kPlaced, kNotLoaded, kNotUnique };
+    struct Target {
+        uint32_t address;
+        bool otherBuild;
+        uint32_t moduleBase;
+        uint32_t moduleSize;
+    };
+    Where Place(Target& target) {
+        target = {entry_.address, false, 0, 0};
         if (!entry_.module[0]) return kPlaced;   // it lay in no module
         unsigned count = 0;
         const LoadedModule* named = loaded_.Named(entry_.module, count);
@@ -324,49 +355,84 @@ private:
         const HostModule* there = HostFindModule(entry_.address);
         const bool stayed = SameModuleName(there, entry_.module) &&
                             (!entry_.hasModuleBase || there->base == entry_.moduleBase);
-        const uint32_t base = stayed ? there->base : named->base;
         if (!stayed && count > 1) return kNotUnique;
+        target.moduleBase = stayed ? there->base : named->base;
+        target.moduleSize = stayed ? there->size : named->size;
 
         const ListedModule* listed = listed_.Find(entry_.module, entry_.moduleBase, entry_.hasModuleBase);
         ModuleBuild now;
-        otherBuild = listed && listed->HasBuild() && !(ReadModuleBuild(base, now) && SameBuild(now, listed->build));
-        if (stayed && !otherBuild) return kPlaced;
+        target.otherBuild = listed && listed->HasBuild() &&
+                            !(ReadModuleBuild(target.moduleBase, now) && SameBuild(now, listed->build));
+        if (stayed && !target.otherBuild) return kPlaced;
         if (!entry_.hasOffset) return kNotLoaded;
-        address = base + entry_.offset;
+        target.address = target.moduleBase + entry_.offset;
         return kPlaced;
     }
 
-    void CountOtherBuild() {
-        if (counts_.otherBuild++ == 0)
-            CopyText(counts_.otherBuildModule, entry_.module);
-        else if (lstrcmpiA(counts_.otherBuildModule, entry_.module) != 0)
-            counts_.otherBuildModules = true;
+    // An entry of another build with a pattern: to be searched.
+    void Collect(CodePattern& pattern) {
+        if (!entry_.hasPattern || !entry_.pattern[0]) return;
+        Target target;
+        if (Place(target) != kPlaced || !target.otherBuild) return;
+        pattern.unique = entry_.patternUnique;
+        if (!patterns_.Add(entryNumber_, target.moduleBase, target.moduleSize, pattern)) throw std::bad_alloc();
+    }
+
+    static void CountModule(unsigned& count, char (&first)[kModuleFieldSize], bool& several, const char* module) {
+        if (count++ == 0)
+            CopyText(first, module);
+        else if (lstrcmpiA(first, module) != 0)
+            several = true;
     }
 
     void Apply() {
-        uint32_t address = 0;
-        bool otherBuild = false;
-        switch (Place(address, otherBuild)) {
+        Target target;
+        switch (Place(target)) {
         case kNotLoaded: ++counts_.notLoaded; return;
         case kNotUnique: ++counts_.notUnique; return;
         case kPlaced: break;
         }
+        // Another build: where its code pattern is found, when it has one.
+        Placement placement = Placement::kNotFound;
+        uint32_t found = 0;
+        const bool searched = target.otherBuild && patterns_.Find(entryNumber_, placement, found);
+        if (searched && placement == Placement::kNotFound) {
+            ++counts_.notFound;
+            return;
+        }
+        if (searched && placement == Placement::kAmbiguous) {
+            ++counts_.ambiguous;
+            return;
+        }
+        const uint32_t address = searched ? found : target.address;
         if (!ApplyRecord(RecordFor(entry_), address)) {
             ++counts_.notStored;
             return;
         }
-        if (otherBuild) {
+        if (searched) {
+            // Found again: active when it was, and the instruction there is
+            // the one recorded.
+            char now[kDisassemblyFieldSize];
+            SnapshotDisassembly(address, now);
+            const bool same = SameInstruction(entry_.original, now);
+            BookmarkRecord* bookmark = FindRecord(address);
+            if (!same && bookmark) SetBookmarkActive(*bookmark, 0);
+            counts_.foundDisabled += !same;
+            CountModule(counts_.found, counts_.foundModule, counts_.foundModules, entry_.module);
+        } else if (target.otherBuild) {
             if (BookmarkRecord* bookmark = FindRecord(address)) SetBookmarkActive(*bookmark, 0);
-            CountOtherBuild();
+            CountModule(counts_.otherBuild, counts_.otherBuildModule, counts_.otherBuildModules, entry_.module);
         }
         ++counts_.imported;
         applied_ = true;
         lastApplied_ = address;
     }
 
-    const bool apply_;
+    const ReadPass pass_;
     ListModules& listed_;
     LoadedModules& loaded_;
+    ImportPatterns& patterns_;
+    bool sawPattern_ = false;
     Frame frames_[kDeepestNesting] = {};
     int depth_ = 0;
     char key_[32] = "";
@@ -399,6 +465,15 @@ void FlashOutcome(const Counts& counts) {
         Append(text, ", %u from other builds of their modules (disabled)", counts.otherBuild);
     else if (counts.otherBuild)
         Append(text, ", %u from another build of %s (disabled)", counts.otherBuild, counts.otherBuildModule);
+    if (counts.found) {
+        if (counts.foundModules)
+            Append(text, ", %u found in the new builds of their modules", counts.found);
+        else
+            Append(text, ", %u found in the new build of %s", counts.found, counts.foundModule);
+        if (counts.foundDisabled) Append(text, " (%u disabled, another instruction)", counts.foundDisabled);
+    }
+    if (counts.notFound) Append(text, ", %u not found", counts.notFound);
+    if (counts.ambiguous) Append(text, ", %u ambiguous", counts.ambiguous);
     const unsigned skipped = counts.notLoaded + counts.notUnique + counts.notStored;
     if (skipped) {
         struct Kind {
@@ -445,14 +520,23 @@ bool Pass(std::FILE* file, ListReader& handler) {
 void Import(std::FILE* file) {
     ListModules listed;
     LoadedModules loaded;
-    ListReader check(false, listed, loaded);
+    ImportPatterns patterns;
+    ListReader check(kCheckPass, listed, loaded, patterns);
     if (!Pass(file, check)) {
         HostFlash("[ERROR]: Nothing imported, %s!", check.fault());
         return;
     }
     listed.Seal();
     if (!loaded.Scan()) throw std::bad_alloc();
-    ListReader apply(true, listed, loaded);
+    if (check.sawPattern()) {
+        ListReader collect(kCollectPass, listed, loaded, patterns);
+        if (std::fseek(file, 0, SEEK_SET) != 0 || !Pass(file, collect)) {
+            HostFlash("[ERROR]: Nothing imported, the file changed while it was read!");
+            return;
+        }
+        patterns.Search();
+    }
+    ListReader apply(kApplyPass, listed, loaded, patterns);
     bool complete = false;
     try {
         complete = std::fseek(file, 0, SEEK_SET) == 0 && Pass(file, apply);
