@@ -4,13 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <rapidjson/filewritestream.h>
-#include <rapidjson/writer.h>
-
 #include "core/bookmark_list.h"
 #include "exchange/bookmark_lists.h"
 #include "exchange/bookmark_row.h"
 #include "exchange/file_chooser.h"
+#include "exchange/json_lines.h"
 #include "exchange/loaded_modules.h"
 #include "exchange/text_encoding.h"
 #include "host/host.h"
@@ -19,12 +17,8 @@ namespace zt {
 
 namespace {
 
-using Stream = rapidjson::FileWriteStream;
-using Writer = rapidjson::Writer<Stream>;
-
-void PutRaw(Stream& stream, const char* text) {
-    while (*text) stream.Put(*text++);
-}
+using Stream = JsonOutStream;
+using Writer = JsonWriter;
 
 void Key(Writer& writer, const char* key, const char* text) {
     writer.Key(key);
@@ -116,28 +110,12 @@ void WriteEntry(Writer& writer, const BookmarkRow& row) {
     writer.EndObject();
 }
 
-struct ListWriter {
-    Stream& stream;
-    Writer& writer;
-    bool first;
-};
-
-// Each object goes on a line of its own: the writer writes one value at a
-// time, and the separators between them are written here.
-void NextLine(ListWriter& list) {
-    PutRaw(list.stream, list.first ? "\n    " : ",\n    ");
-    list.first = false;
-    list.writer.Reset(list.stream);
-}
-
 bool WriteBookmark(const BookmarkRow& row, void* context) {
     ListWriter& list = *static_cast<ListWriter*>(context);
     NextLine(list);
     WriteEntry(list.writer, row);
     return true;
 }
-
-void CloseList(ListWriter& list) { PutRaw(list.stream, list.first ? "]" : "\n  ]"); }
 
 }  // namespace
 
