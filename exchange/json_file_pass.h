@@ -52,9 +52,9 @@ bool JsonPassEnded(const JsonFileStream& stream, const rapidjson::ParseResult& r
 // (printf-like, keeping the first fault) hears of a fault the file holds.
 // False when the pass did not read the whole file.
 template <typename Handler>
-bool ReadJsonFile(std::FILE* file, Handler& handler) {
+bool ReadJsonFile(std::FILE* file, Handler& handler, LongTexts longTexts = LongTexts::kRefuse) {
     char buffer[16384];
-    JsonFileStream stream(file, buffer, sizeof buffer);
+    JsonFileStream stream(file, buffer, sizeof buffer, longTexts);
     ReaderAllocator allocator;
     JsonReader reader(&allocator, 1024);
     const rapidjson::ParseResult result = reader.Parse<kJsonParseFlags>(stream, handler);
