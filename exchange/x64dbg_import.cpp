@@ -4,7 +4,9 @@
 // nothing, the second makes the bookmarks, the third names them after the
 // labels and sets the comments (and labels). A file with any fault is
 // refused whole, and memory stays bounded by one entry (and the loaded
-// modules) however long the file.
+// modules) however long the file. Texts longer than the reader keeps (x64dbg
+// may keep long notes, trace records and plug-ins' data) are shortened, not
+// refused.
 #include <windows.h>
 
 #include <cstdarg>
@@ -32,6 +34,9 @@ namespace {
 constexpr int kDeepestNesting = 32;
 constexpr size_t kNameKeep = 60;      // and "...", as typed names are cut
 constexpr size_t kCommentKeep = 252;  // and "...", as typed comments are cut; labels too
+// Of a label's or comment's text, at most this many bytes are converted: far
+// more than is kept, so a longer one is cut as a typed one is.
+constexpr size_t kLongestKeptText = 1024;
 
 enum Section : uint8_t { kBookmarks, kLabels, kComments, kSectionCount };
 constexpr const char* kSectionKeys[kSectionCount] = {"bookmarks", "labels", "comments"};
@@ -46,7 +51,7 @@ struct Entry {
     bool manual;
     uint32_t offset;
     char module[kFilePathSize];      // empty: the address lay in no module
-    char text[kLongestJsonText + 1];
+    char text[kLongestKeptText + 1];
 };
 
 struct Counts {
@@ -193,11 +198,18 @@ private:
         return owner_;
     }
 
-    bool Text(const Value& value, char* field, size_t fieldSize) {
+    // A text, or with shorten its first kLongestKeptText bytes at most, cut
+    // at a character's start.
+    bool Text(const Value& value, char* field, size_t fieldSize, bool shorten = false) {
         if (value.kind != kText) return Fail("%s: \"%s\" must be text", Owner(), key_);
         if (std::memchr(value.text, '\0', value.length))
             return Fail("%s: \"%s\" holds a zero character", Owner(), key_);
-        if (!Utf8ToAnsi(value.text, value.length, field, fieldSize))
+        size_t length = value.length;
+        if (shorten && length > kLongestKeptText) {
+            length = kLongestKeptText;
+            while (length > 0 && (static_cast<unsigned char>(value.text[length]) & 0xC0) == 0x80) --length;
+        }
+        if (!Utf8ToAnsi(value.text, length, field, fieldSize))
             return Fail("%s: \"%s\" is longer than %u characters", Owner(), key_, unsigned(fieldSize - 1));
         return true;
     }
@@ -216,7 +228,7 @@ private:
             return true;
         }
         if (IsKey("text") && section_ != kBookmarks)
-            return Text(value, entry_.text, sizeof entry_.text) && (entry_.hasText = true);
+            return Text(value, entry_.text, sizeof entry_.text, true) && (entry_.hasText = true);
         return true;   // another field of x64dbg's
     }
 
@@ -374,7 +386,7 @@ void Import(std::FILE* file) {
     }
     ModuleFiles modules;
     DatabaseReader check(kCheck, modules);
-    if (!ReadJsonFile(file, check)) {
+    if (!ReadJsonFile(file, check, LongTexts::kShorten)) {
         HostFlash("[ERROR]: Nothing imported, %s!", check.fault());
         return;
     }
@@ -384,8 +396,8 @@ void Import(std::FILE* file) {
     bool complete = false;
     bool outOfMemory = false;
     try {
-        complete = std::fseek(file, 0, SEEK_SET) == 0 && ReadJsonFile(file, bookmarks) &&
-                   std::fseek(file, 0, SEEK_SET) == 0 && ReadJsonFile(file, names);
+        complete = std::fseek(file, 0, SEEK_SET) == 0 && ReadJsonFile(file, bookmarks, LongTexts::kShorten) &&
+                   std::fseek(file, 0, SEEK_SET) == 0 && ReadJsonFile(file, names, LongTexts::kShorten);
     } catch (const std::bad_alloc&) {
         outOfMemory = true;   // what was applied stays
     }

@@ -177,8 +177,6 @@ TEST_F(X64dbgImportTest, FaultyOrCompressedFilesChangeNothingAndSayWhy) {
          "bookmark 1: \"module\" is longer than 259 characters"},
         {"{\"bookmarks\": [" + ok + "{\"module\": \"target.exe\", \"address\": \"0x1000\", \"manual\": 1}]}",
          "bookmark 2: \"manual\" must be true or false"},
-        {"{\"comments\": [" + Entry("target.exe", "0x1000", ", \"text\": \"" + std::string(5000, 'c') + "\"") + "]}",
-         "it holds a text longer than 4096 bytes"},
         {"{\"bookmarks\": [], \"plugins\": " + deep + "}", "nested deeper than 32 levels"},
     };
     for (const Case& c : cases) {
@@ -199,6 +197,26 @@ TEST_F(X64dbgImportTest, FaultyOrCompressedFilesChangeNothingAndSayWhy) {
               LastFlash());
     EXPECT_EQ((std::vector<uint32_t>{kTarget + 0x1000}), BookmarkAddresses());
     EXPECT_TRUE(sim::NameInsertions().empty());
+}
+
+// x64dbg keeps notes, trace records and plug-ins' data in its database, texts
+// of any length: they are passed over, and long labels and comments cut.
+TEST_F(X64dbgImportTest, LongTextsArePassedOverOrCutNotRefused) {
+    OpenProgram();
+    const std::string comment = Entry("target.exe", "0x1000", ", \"text\": \"" + std::string(5000, 'c') + "\"");
+    // Escapes and a two-byte character at each place around where the reader
+    // stops taking a text.
+    for (size_t before = 4085; before <= 4100; ++before) {
+        const std::string notes =
+            std::string(before, 'n') + "\\uD83D\\uDE00\xC3\xA9\\\"\\u00e9" + std::string(100, 'n');
+        ImportText("{\"notes\": \"" + notes + "\", \"" + std::string(5000, 'k') + "\": 1, \"comments\": [" + comment +
+                   "]}");
+        EXPECT_EQ("Zentrilo: 0 bookmarks, 0 names, 0 labels, 1 comments imported!", LastFlash()) << before;
+    }
+    EXPECT_EQ(std::string(252, 'c') + "...", sim::NameAt(kTarget + 0x1000, kHostNameComment));
+    // What is passed over must still be JSON: a line break in a text is not.
+    ImportText("{\"notes\": \"" + std::string(5000, 'n') + "\n\", \"comments\": []}");
+    EXPECT_EQ("[ERROR]: Nothing imported, not valid JSON (line 1, column 5012)!", LastFlash());
 }
 
 // Ten thousand entries are read and counted; all but one name a module that
