@@ -32,8 +32,8 @@ namespace {
 
 // Other keys (x64dbg's functions, breakpoints, plug-ins' data) may nest.
 constexpr int kDeepestNesting = 32;
-constexpr size_t kNameKeep = 60;      // and "...", as typed names are cut
-constexpr size_t kCommentKeep = 252;  // and "...", as typed comments are cut; labels too
+constexpr size_t kNameKeep = 60;      // and "...", as typed names are cut; labels too
+constexpr size_t kCommentKeep = 252;  // and "...", as typed comments are cut
 // Of a label's or comment's text, at most this many bytes are converted: far
 // more than is kept, so a longer one is cut as a typed one is.
 constexpr size_t kLongestKeptText = 1024;
@@ -305,7 +305,8 @@ private:
             ++counts_.noBookmark;
             return;
         }
-        CutWithEllipsis(entry_.text, kCommentKeep);
+        // The debugger's labels, like the names they mirror, take 63 characters.
+        CutWithEllipsis(entry_.text, kNameKeep);
         if (mapped) {
             HostInsertName(address, kHostNameLabel, entry_.text);
             ++counts_.labels;
