@@ -101,10 +101,11 @@ bool ParseOffset(const char* text, size_t length, uint32_t& offset) {
 // the text of a status message, and then stops the reader.
 class DatabaseReader {
 public:
-    DatabaseReader(Step step, const ModuleFiles& modules) : step_(step), modules_(modules) {}
+    // The passes that apply add to counts.
+    DatabaseReader(Step step, const ModuleFiles& modules, Counts& counts)
+        : step_(step), modules_(modules), counts_(counts) {}
 
     const char* fault() const { return fault_; }
-    const Counts& counts() const { return counts_; }
     bool madeBookmark() const { return madeBookmark_; }
     uint32_t lastBookmark() const { return lastBookmark_; }
 
@@ -326,7 +327,7 @@ private:
     char lastModule_[kFilePathSize] = "";
     const ModuleFile* lastFound_ = nullptr;
     unsigned lastCount_ = 0;
-    Counts counts_;
+    Counts& counts_;
     bool madeBookmark_ = false;
     uint32_t lastBookmark_ = 0;
     char owner_[32] = "";
@@ -362,22 +363,6 @@ void FlashOutcome(const Counts& counts) {
     HostFlash("%s!", text);
 }
 
-// Adds up what the two applying passes did.
-Counts Sum(const Counts& a, const Counts& b) {
-    Counts sum;
-    sum.bookmarks = a.bookmarks + b.bookmarks;
-    sum.names = a.names + b.names;
-    sum.labels = a.labels + b.labels;
-    sum.comments = a.comments + b.comments;
-    sum.inNoModule = a.inNoModule + b.inNoModule;
-    sum.notLoaded = a.notLoaded + b.notLoaded;
-    sum.notUnique = a.notUnique + b.notUnique;
-    sum.outside = a.outside + b.outside;
-    sum.notStored = a.notStored + b.notStored;
-    sum.noBookmark = a.noBookmark + b.noBookmark;
-    return sum;
-}
-
 void Import(std::FILE* file) {
     if (!BeginsWithJson(file)) {
         HostFlash("[ERROR]: Nothing imported, the file is not JSON. If x64dbg compressed it, run dbsave "
@@ -386,14 +371,15 @@ void Import(std::FILE* file) {
         return;
     }
     ModuleFiles modules;
-    DatabaseReader check(kCheck, modules);
+    Counts counts;
+    DatabaseReader check(kCheck, modules, counts);
     if (!ReadJsonFile(file, check, LongTexts::kShorten)) {
         HostFlash("[ERROR]: Nothing imported, %s!", check.fault());
         return;
     }
     if (!modules.Scan()) throw std::bad_alloc();
-    DatabaseReader bookmarks(kMakeBookmarks, modules);
-    DatabaseReader names(kNameAndComment, modules);
+    DatabaseReader bookmarks(kMakeBookmarks, modules, counts);
+    DatabaseReader names(kNameAndComment, modules, counts);
     bool complete = false;
     bool outOfMemory = false;
     try {
@@ -404,8 +390,7 @@ void Import(std::FILE* file) {
     }
     // Each bookmark's caption was made before it was named; the names are new.
     if (bookmarks.madeBookmark()) PublishStatus(ActivePosition(bookmarks.lastBookmark()));
-    if (names.counts().names) RepaintBookmarkList();
-    const Counts counts = Sum(bookmarks.counts(), names.counts());
+    if (counts.names) RepaintBookmarkList();
     if (outOfMemory)
         HostFlash("[ERROR]: Import stopped by a lack of memory after %u bookmarks!", counts.bookmarks);
     else if (!complete)
