@@ -7,6 +7,7 @@
 // say; one with a field made wrong must change nothing; one cut short, with
 // bytes changed or with a compressed file's head must change nothing or
 // import consistently.
+#include "host/debuggee.h"
 #include "host/host_values.h"
 #include "host/pe_header.h"
 #include "kinds.h"
@@ -266,9 +267,9 @@ void CheckImported(Session& session, const Made& made, size_t namesBefore, bool 
 
 void X64dbgDatabaseInput(Session& session) {
     Rng& rng = session.rng();
-    static bool headerShown = false;   // the program's header, where its file name comes from
+    static bool headerShown = false;   // a PE header in the world's header block: the file name comes from it
     if (!headerShown) {
-        sim::AddBlock(kModuleBase, sim::PeHeaderBytes({0x5F000000, kModuleSize, 0, false, ""}));
+        sim::PatchMemory(kModuleBase, sim::PeHeaderBytes({0x5F000000, kModuleSize, 0, false, ""}));
         sim::SetExePath("C:\\Debuggee\\target.exe");
         headerShown = true;
     }
