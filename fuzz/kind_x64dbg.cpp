@@ -70,7 +70,9 @@ std::string EntryText(Rng& rng) {
 std::string Noise(Rng& rng) {
     switch (rng.Below(6)) {
     case 0: return "\"notes\": \"" + std::string(rng.Below(9000), 'n') + "\\uD83D\\uDE00 caf\xC3\xA9\"";
-    case 1: return "\"functions\": [{\"module\": \"target.exe\", \"start\": \"0x1000\", \"end\": \"0x1010\", \"manual\": true}]";
+    case 1:
+        return "\"functions\": [{\"module\": \"target.exe\", \"start\": \"0x1000\", \"end\": \"0x1010\", "
+               "\"manual\": true}]";
     case 2: return "\"plugins\": {\"a\": {\"b\": [1, -2.5e3, {\"c\": null, \"d\": [true, false]}]}}";
     case 3: return "\"breakpoints\": [{\"address\": \"0x1000\", \"enabled\": true, \"module\": \"target.exe\"}]";
     case 4: return "\"xrefs\": []";
