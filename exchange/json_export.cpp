@@ -4,13 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <rapidjson/filewritestream.h>
-#include <rapidjson/writer.h>
-
 #include "core/bookmark_list.h"
 #include "exchange/bookmark_lists.h"
 #include "exchange/bookmark_row.h"
 #include "exchange/file_chooser.h"
+#include "exchange/json_lines.h"
 #include "exchange/list_patterns.h"
 #include "exchange/loaded_modules.h"
 #include "exchange/text_encoding.h"
@@ -20,12 +18,8 @@ namespace zt {
 
 namespace {
 
-using Stream = rapidjson::FileWriteStream;
-using Writer = rapidjson::Writer<Stream>;
-
-void PutRaw(Stream& stream, const char* text) {
-    while (*text) stream.Put(*text++);
-}
+using Stream = JsonOutStream;
+using Writer = JsonWriter;
 
 void Key(Writer& writer, const char* key, const char* text) {
     writer.Key(key);
@@ -125,29 +119,18 @@ void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* patte
     writer.EndObject();
 }
 
-struct ListWriter {
-    Stream& stream;
-    Writer& writer;
-    bool first;
+// What each bookmark's line needs.
+struct BookmarkLines {
+    ListWriter& list;
     ExportPatterns& patterns;
 };
 
-// Each object goes on a line of its own: the writer writes one value at a
-// time, and the separators between them are written here.
-void NextLine(ListWriter& list) {
-    PutRaw(list.stream, list.first ? "\n    " : ",\n    ");
-    list.first = false;
-    list.writer.Reset(list.stream);
-}
-
 bool WriteBookmark(const BookmarkRow& row, void* context) {
-    ListWriter& list = *static_cast<ListWriter*>(context);
-    NextLine(list);
-    WriteEntry(list.writer, row, row.inModule ? list.patterns.For(row.address) : nullptr);
+    BookmarkLines& lines = *static_cast<BookmarkLines*>(context);
+    NextLine(lines.list);
+    WriteEntry(lines.list.writer, row, row.inModule ? lines.patterns.For(row.address) : nullptr);
     return true;
 }
-
-void CloseList(ListWriter& list) { PutRaw(list.stream, list.first ? "]" : "\n  ]"); }
 
 }  // namespace
 
@@ -171,8 +154,7 @@ bool WriteJsonBookmarkList(std::FILE* file, void*) {
     writer.String(program);
 
     PutRaw(stream, ",\n  \"modules\": [");
-    ExportPatterns patterns;
-    ListWriter list{stream, writer, true, patterns};
+    ListWriter list{stream, writer, true};
     for (uint32_t base : modules) {
         const HostModule* module = HostFindModule(base);
         if (!module) continue;
@@ -182,7 +164,9 @@ bool WriteJsonBookmarkList(std::FILE* file, void*) {
     CloseList(list);
     PutRaw(stream, ",\n  \"bookmarks\": [");
     list.first = true;
-    ForEachBookmarkRow(&WriteBookmark, &list);
+    ExportPatterns patterns;
+    BookmarkLines lines{list, patterns};
+    ForEachBookmarkRow(&WriteBookmark, &lines);
     CloseList(list);
     PutRaw(stream, "\n}\n");
     stream.Flush();

@@ -12,18 +12,17 @@
 #include <cstring>
 #include <new>
 
-#include <rapidjson/reader.h>
-
 #include "core/store.h"
 #include "core/text.h"
 #include "exchange/bookmark_lists.h"
 #include "exchange/exchange_record.h"
 #include "exchange/file_chooser.h"
-#include "exchange/json_file_stream.h"
+#include "exchange/json_file_pass.h"
 #include "exchange/list_modules.h"
 #include "exchange/list_patterns.h"
 #include "exchange/loaded_modules.h"
 #include "exchange/record_apply.h"
+#include "exchange/status_text.h"
 #include "exchange/text_encoding.h"
 #include "host/host.h"
 
@@ -32,33 +31,6 @@ namespace zt {
 namespace {
 
 constexpr int kDeepestNesting = 8;
-constexpr size_t kFaultSize = 160;
-
-// The reader's own stack (texts, nesting) from the C runtime; a failed
-// allocation becomes std::bad_alloc, which the import catches.
-struct ReaderAllocator {
-    static const bool kNeedFree = true;
-    void* Malloc(size_t size) {
-        if (size == 0) return nullptr;
-        void* block = std::malloc(size);
-        if (!block) throw std::bad_alloc();
-        return block;
-    }
-    void* Realloc(void* block, size_t, size_t size) {
-        if (!block) return Malloc(size);
-        if (size == 0) {
-            std::free(block);
-            return nullptr;
-        }
-        void* grown = std::realloc(block, size);
-        if (!grown) throw std::bad_alloc();
-        return grown;
-    }
-    static void Free(void* block) { std::free(block); }
-};
-
-using Reader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, ReaderAllocator>;
-constexpr unsigned kParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
 
 // One entry of the list as read, its text already in the system's code page.
 struct Entry {
@@ -446,76 +418,35 @@ private:
     bool applied_ = false;
     uint32_t lastApplied_ = 0;
     char owner_[32] = "";
-    char fault_[kFaultSize] = "";
+    char fault_[kJsonFaultSize] = "";
 };
 
-// Appends to a status message.
-void Append(char (&text)[256], const char* format, ...) {
-    const size_t length = strnlen(text, sizeof text);
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(text + length, sizeof text - length, format, arguments);
-    va_end(arguments);
-}
-
 void FlashOutcome(const Counts& counts) {
-    char text[256] = "";
-    Append(text, "Zentrilo: %u bookmarks imported", counts.imported);
+    StatusText text = "";
+    AppendText(text, "Zentrilo: %u bookmarks imported", counts.imported);
     if (counts.otherBuild && counts.otherBuildModules)
-        Append(text, ", %u from other builds of their modules (disabled)", counts.otherBuild);
+        AppendText(text, ", %u from other builds of their modules (disabled)", counts.otherBuild);
     else if (counts.otherBuild)
-        Append(text, ", %u from another build of %s (disabled)", counts.otherBuild, counts.otherBuildModule);
+        AppendText(text, ", %u from another build of %s (disabled)", counts.otherBuild, counts.otherBuildModule);
     if (counts.found) {
         if (counts.foundModules)
-            Append(text, ", %u found in the new builds of their modules", counts.found);
+            AppendText(text, ", %u found in the new builds of their modules", counts.found);
         else
-            Append(text, ", %u found in the new build of %s", counts.found, counts.foundModule);
-        if (counts.foundDisabled) Append(text, " (%u disabled, another instruction)", counts.foundDisabled);
+            AppendText(text, ", %u found in the new build of %s", counts.found, counts.foundModule);
+        if (counts.foundDisabled) AppendText(text, " (%u disabled, another instruction)", counts.foundDisabled);
     }
-    if (counts.notFound) Append(text, ", %u not found", counts.notFound);
-    if (counts.ambiguous) Append(text, ", %u ambiguous", counts.ambiguous);
-    const unsigned skipped = counts.notLoaded + counts.notUnique + counts.notStored;
-    if (skipped) {
-        struct Kind {
-            unsigned count;
-            const char* why;
-        };
-        const Kind kinds[] = {{counts.notLoaded, "module not loaded"},
-                              {counts.notUnique, "module name not unique"},
-                              {counts.notStored, "not stored"}};
-        Append(text, ", %u skipped (", skipped);
-        const char* separator = "";
-        for (const Kind& kind : kinds) {
-            if (kind.count == 0) continue;
-            if (kind.count == skipped)
-                Append(text, "%s", kind.why);
-            else
-                Append(text, "%s%u %s", separator, kind.count, kind.why);
-            separator = ", ";
-        }
-        Append(text, ")");
-    }
+    if (counts.notFound) AppendText(text, ", %u not found", counts.notFound);
+    if (counts.ambiguous) AppendText(text, ", %u ambiguous", counts.ambiguous);
+    const CountedReason reasons[] = {{counts.notLoaded, "module not loaded"},
+                                     {counts.notUnique, "module name not unique"},
+                                     {counts.notStored, "not stored"}};
+    AppendSkipped(text, reasons, 3);
     HostFlash("%s!", text);
 }
 
 // One pass over the file. False, with the reader's fault set, when the file
 // is not a valid list.
-bool Pass(std::FILE* file, ListReader& handler) {
-    char buffer[16384];
-    JsonFileStream stream(file, buffer, sizeof buffer);
-    ReaderAllocator allocator;
-    Reader reader(&allocator, 1024);
-    const rapidjson::ParseResult result = reader.Parse<kParseFlags>(stream, handler);
-    if (stream.readFailed()) return handler.Fail("the file could not be read");
-    if (stream.textTooLong()) return handler.Fail("it holds a text longer than %u bytes", unsigned(kLongestJsonText));
-    if (!result.IsError()) return true;
-    if (result.Code() != rapidjson::kParseErrorTermination) {
-        unsigned line = 0, column = 0;
-        stream.Where(result.Offset(), line, column);
-        handler.Fail("not valid JSON (line %u, column %u)", line, column);
-    }
-    return false;
-}
+bool Pass(std::FILE* file, ListReader& handler) { return ReadJsonFile(file, handler); }
 
 void Import(std::FILE* file) {
     ListModules listed;

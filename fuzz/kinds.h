@@ -17,12 +17,14 @@ struct Kind {
 void ExchangeFileInput(Session& session);      // kind_exchange.cpp
 void ProjectRecordInput(Session& session);     // kind_project_record.cpp
 void SettingsValueInput(Session& session);     // kind_settings.cpp
+void X64dbgDatabaseInput(Session& session);    // kind_x64dbg.cpp
 
 inline const std::vector<Kind>& Kinds() {
     static const std::vector<Kind> kinds = {
         {"exchange", ExchangeFileInput},
         {"project", ProjectRecordInput},
         {"settings", SettingsValueInput},
+        {"x64dbg", X64dbgDatabaseInput},
     };
     return kinds;
 }
