@@ -333,11 +333,14 @@ private:
     }
 
     // The same bookmarks, where the import finds their modules, as records
-    // relative to the block the pane shows.
+    // relative to the block the pane shows, in address order as in the list.
     void WriteJsonExchangeFile(const std::string& path) const {
         const uint32_t shown = JsonModules()[0].base + kMoved + 0x1000;
+        std::vector<int> order(n_);
+        for (int i = 0; i < n_; ++i) order[i] = i;
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return JsonAt(a, kMoved) < JsonAt(b, kMoved); });
         std::vector<uint8_t> file;
-        for (int i = 0; i < n_; ++i) {
+        for (int i : order) {
             std::vector<uint8_t> record =
                 sim::ExchangeBytes(JsonAt(i, kMoved) - shown, JsonActive(i), JsonModules()[i % kJsonModuleCount].name,
                                    JsonName(i), "NOP", JsonCommented(i) ? JsonComment(i) : "");
