@@ -308,6 +308,62 @@ private:
         return true;
     }
 
+    // What the entry's module name and base match. Entries come grouped by
+    // module, and neither the modules nor their headers change during an
+    // import: the last entry's answers serve the next one of the same module.
+    struct ModuleMatch {
+        bool known;
+        char module[kModuleFieldSize];
+        bool hasModuleBase;
+        uint32_t moduleBase;
+        const LoadedModule* named;   // a loaded module of the name, and how many
+        unsigned count;
+        const ListedModule* listed;  // the list's module of the name and base
+        uint32_t thereBase;          // the last module found at an entry's address
+        bool thereIsNamed;           // and whether it has the name
+        bool thereKnown;
+        uint32_t buildBase;          // the last base whose build was compared
+        bool otherBuild;
+        bool buildKnown;
+    };
+
+    const ModuleMatch& Match() {
+        ModuleMatch& match = match_;
+        if (match.known && std::strcmp(match.module, entry_.module) == 0 &&
+            match.hasModuleBase == entry_.hasModuleBase && match.moduleBase == entry_.moduleBase)
+            return match;
+        match = {};
+        match.known = true;
+        CopyText(match.module, entry_.module);
+        match.hasModuleBase = entry_.hasModuleBase;
+        match.moduleBase = entry_.moduleBase;
+        match.named = loaded_.Named(entry_.module, match.count);
+        match.listed = listed_.Find(entry_.module, entry_.moduleBase, entry_.hasModuleBase);
+        return match;
+    }
+
+    bool IsNamedModule(const HostModule* there) {
+        if (!there) return false;
+        if (!match_.thereKnown || match_.thereBase != there->base) {
+            match_.thereIsNamed = SameModuleName(there, entry_.module);
+            match_.thereBase = there->base;
+            match_.thereKnown = true;
+        }
+        return match_.thereIsNamed;
+    }
+
+    bool IsOtherBuild(uint32_t base) {
+        const ListedModule* listed = match_.listed;
+        if (!listed || !listed->HasBuild()) return false;
+        if (!match_.buildKnown || match_.buildBase != base) {
+            ModuleBuild now;
+            match_.otherBuild = !(ReadModuleBuild(base, now) && SameBuild(now, listed->build));
+            match_.buildBase = base;
+            match_.buildKnown = true;
+        }
+        return match_.otherBuild;
+    }
+
     // Where the entry goes now, whether its module is another build, and
     // which loaded module it goes to.
     enum Where { kPlaced, kNotLoaded, kNotUnique };
@@ -320,21 +376,15 @@ private:
     Where Place(Target& target) {
         target = {entry_.address, false, 0, 0};
         if (!entry_.module[0]) return kPlaced;   // it lay in no module
-        unsigned count = 0;
-        const LoadedModule* named = loaded_.Named(entry_.module, count);
-        if (count == 0) return kNotLoaded;
+        const ModuleMatch& match = Match();
+        if (match.count == 0) return kNotLoaded;
         // The module at the recorded address, when it is the one recorded.
         const HostModule* there = HostFindModule(entry_.address);
-        const bool stayed = SameModuleName(there, entry_.module) &&
-                            (!entry_.hasModuleBase || there->base == entry_.moduleBase);
-        if (!stayed && count > 1) return kNotUnique;
-        target.moduleBase = stayed ? there->base : named->base;
-        target.moduleSize = stayed ? there->size : named->size;
-
-        const ListedModule* listed = listed_.Find(entry_.module, entry_.moduleBase, entry_.hasModuleBase);
-        ModuleBuild now;
-        target.otherBuild = listed && listed->HasBuild() &&
-                            !(ReadModuleBuild(target.moduleBase, now) && SameBuild(now, listed->build));
+        const bool stayed = IsNamedModule(there) && (!entry_.hasModuleBase || there->base == entry_.moduleBase);
+        if (!stayed && match.count > 1) return kNotUnique;
+        target.moduleBase = stayed ? there->base : match.named->base;
+        target.moduleSize = stayed ? there->size : match.named->size;
+        target.otherBuild = IsOtherBuild(target.moduleBase);
         if (stayed && !target.otherBuild) return kPlaced;
         if (!entry_.hasOffset) return kNotLoaded;
         target.address = target.moduleBase + entry_.offset;
@@ -411,6 +461,7 @@ private:
     bool sawFormat_ = false;
     bool sawBookmarks_ = false;
     Entry entry_ = {};
+    ModuleMatch match_ = {};
     unsigned entryNumber_ = 0;
     ListedModule module_ = {};
     unsigned moduleNumber_ = 0;
