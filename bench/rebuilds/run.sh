@@ -5,10 +5,14 @@
 # 11.8.0; LZ4 1.7 and 1.9 from lz4 0.5.3 and 0.6.5), builds each with the
 # cross compiler into a 32-bit DLL with its symbols (-O2), builds the native
 # benchmark program (accuracy.cpp with the core's pattern code) and runs it on
-# each pair, the first with the speed rows. Downloads and builds stay in
-# build/rebuilds (ZENTRILO_REBUILDS for another folder) and are reused.
-# --check-decoder also compares the decoder with capstone on every DLL.
-# Not part of ./test.sh.
+# each pair, the first with the speed rows; then, on a machine that runs
+# 32-bit code, the same pair through the plug-in: the release DLL in another
+# simulated debugger under Wine (through_plugin.cpp, built in build/bench or
+# ZENTRILO_BENCH_BUILD) maps build A, bookmarks, exports the JSON list,
+# maps build B elsewhere, imports it and scores the host's table the same way.
+# Downloads and builds stay in build/rebuilds (ZENTRILO_REBUILDS for another
+# folder) and are reused. --check-decoder also compares the decoder with
+# capstone on every DLL. Not part of ./test.sh.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 top=$PWD
@@ -47,13 +51,33 @@ for version in 0.5.3 0.6.5; do
 done
 
 program=$cache/accuracy
-g++ -std=c++17 -O2 -Wall -Wextra -Werror -I"$top" -o "$program" bench/rebuilds/accuracy.cpp \
-  core/x86_length.cpp core/pe_image.cpp core/code_pattern.cpp core/pattern_search.cpp core/code_signature.cpp
+g++ -std=c++17 -O2 -Wall -Wextra -Werror -I"$top" -I"$top/tests" -o "$program" bench/rebuilds/accuracy.cpp \
+  tests/rebuild_score.cpp core/x86_length.cpp core/pe_image.cpp core/code_pattern.cpp core/pattern_search.cpp core/code_signature.cpp
+
+# Through the plug-in: under Wine on this machine only (the emulated guest
+# would not see the builds' folder).
+through=
+if [ "${ZENTRILO_EMULATED:-0}" != 1 ] && tests/runs-32-bit-code.sh "$cache" >/dev/null; then
+  tools/install-deps.sh tests
+  bench=${ZENTRILO_BENCH_BUILD:-build/bench}
+  cmake -S . -B "$bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENTRILO_BENCH=ON -DZENTRILO_EMULATED=OFF \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake >/dev/null
+  cmake --build "$bench" --target zentrilo_rebuilds
+  through=$bench/bench/rebuilds/OllyDbg.exe
+else
+  echo "run.sh: no 32-bit code runs here (or ZENTRILO_EMULATED=1): the pairs go without the plug-in"
+fi
+files=$(realpath "$cache")
 
 pair() {
   echo
   echo "== $1 -> $2"
   "$program" "$cache/$1.dll" "$cache/$1.symbols" "$cache/$2.dll" "$cache/$2.symbols" "${@:3}"
+  [ -n "$through" ] || return 0
+  echo
+  echo "== $1 -> $2, through the plug-in"
+  tests/run-under-wine.sh "$bench/wineprefix" "$through" \
+    "$files/$1.dll" "$files/$1.symbols" "$files/$2.dll" "$files/$2.symbols" | sed '/^\[/d'
 }
 pair sqlite-11.0.0 sqlite-11.5.0 --speed
 pair sqlite-11.5.0 sqlite-11.8.0
