@@ -3,7 +3,10 @@
 // bookmarks n it times the plug-in's operations, takes the median of several
 // rounds and prints the time per operation (per record for a project load, an
 // import and a save); at the end, each row's scale ratio: its cost at the
-// largest n over its cost at the smallest, from this one run.
+// largest n over its cost at the smallest, from this one run. Last, a JSON
+// bookmark list of the n bookmarks spread over three modules is exported and
+// imported into a fresh plug-in whose modules load elsewhere, and the ratios
+// the JSON rows are held to are printed.
 //
 //   OllyDbg.exe [--sizes=100,1000,10000,100000] [--rounds=31] [--load-rounds=N] [--hidden-panel]
 //
@@ -13,6 +16,7 @@
 // shows the rest better on a slow machine (the key press row is left out: the
 // plug-in follows the pane only while the panel is shown).
 #include "host/exchange_bytes.h"
+#include "host/pe_header.h"
 #include "host/plugin_fixture.h"
 #include "host/process_setup.h"
 #include "host/temp_folder.h"
@@ -28,7 +32,8 @@
 namespace {
 
 constexpr uint32_t kModuleBase = 0x10000000, kCode = 0x10001000, kStride = 4;
-constexpr int kImport = 2, kList = 4;
+constexpr int kImport = 2, kExport = 3, kList = 4;
+constexpr DWORD kJsonType = 2;   // the file dialogs' filter index of a JSON bookmark list
 constexpr int kUnboundKey = VK_DOWN;
 
 std::vector<int> g_sizes = {100, 1000, 10000, 100000};
@@ -97,6 +102,7 @@ public:
         ImportRow();
         DisabledNavigationRow();
         PaintRow();
+        JsonRows();
     }
 
 private:
@@ -238,6 +244,131 @@ private:
                                                            [&](int) { sim::PaintNow(list); }));
     }
 
+    // The JSON list's three modules, each with a PE header and its share of
+    // the n bookmarks; bookmark i lies in module i % 3.
+    struct JsonModule {
+        uint32_t base;
+        const char* name;
+        sim::PeHeader header;
+    };
+    static const JsonModule* JsonModules() {
+        static const JsonModule modules[] = {{0x10000000, "alpha", {0x5F000001, 0, 0x1111, true, "alpha.dll"}},
+                                             {0x20000000, "beta", {0x5F000002, 0, 0x2222, true, "beta.dll"}},
+                                             {0x30000000, "gamma", {0x5F000003, 0, 0, true, "gamma.dll"}}};
+        return modules;
+    }
+    static constexpr int kJsonModuleCount = 3;
+    static constexpr uint32_t kMoved = 0x08000000;   // where the import finds every module: higher by this
+    uint32_t JsonShare() const { return uint32_t(n_ + kJsonModuleCount - 1) / kJsonModuleCount; }
+    uint32_t JsonModuleSize() const { return (0x1000 + JsonShare() * kStride + 0x1000 + 0xFFFF) & ~0xFFFFu; }
+    uint32_t JsonAt(int i, uint32_t moved) const {
+        return JsonModules()[i % kJsonModuleCount].base + moved + 0x1000 + uint32_t(i / kJsonModuleCount) * kStride;
+    }
+    static std::string JsonName(int i) { return "bm " + std::to_string(i); }
+    static uint8_t JsonActive(int i) { return i % 5 ? 1 : 0; }
+    static bool JsonCommented(int i) { return i % 10 == 0; }
+    static std::string JsonComment(int i) { return "note " + std::to_string(i); }
+
+    // A fresh host and plug-in with the three modules at their bases plus moved.
+    void OpenJsonProgram(uint32_t moved) {
+        PluginTest::TearDown();
+        PluginTest::SetUp();
+        sim::UseLeanTables(true);
+        for (int k = 0; k < kJsonModuleCount; ++k) {
+            const JsonModule& module = JsonModules()[k];
+            sim::PeHeader header = module.header;
+            header.imageSize = JsonModuleSize();
+            sim::AddModuleImage(module.base + moved, JsonModuleSize(), module.name, header);
+            AddBlock(module.base + moved + 0x1000, JsonShare() * kStride + 0x100, 0x90);
+        }
+        ShowBlock(JsonModules()[0].base + moved + 0x1000, JsonShare() * kStride + 0x100);
+        if (g_hiddenPanel) StoreSetting("auto_show", 0);
+        ASSERT_EQ(0, Start());
+    }
+
+    void JsonRows() {
+        sim::TempFolder folder;
+        const std::string path = folder.Path("bench.json");
+        OpenJsonProgram(0);
+        if (HasFatalFailure()) return;
+        for (int i = 0; i < n_; ++i) {
+            std::vector<uint8_t> body = sim::BookmarkBytes(JsonAt(i, 0), JsonActive(i),
+                                                           JsonModules()[i % kJsonModuleCount].name, JsonName(i), "NOP");
+            dll.Pluginuddrecord(nullptr, 1, sim::kBookmarkTag, body.size(), body.data());
+        }
+        ForgetCalls();
+        for (int i = 0; i < n_; ++i)
+            if (JsonCommented(i)) sim::SetName(JsonAt(i, 0), kHostNameComment, JsonComment(i));
+        Record("JSON export, per record", n_,
+               Measure(LoadRounds(), n_, [](int) { sim::ResetDisassembler(); }, [&](int) {
+                   sim::ChooseFile(path, kJsonType);
+                   Action(kOriginPluginMenu, kExport);
+               }));
+        ASSERT_EQ("Zentrilo: Bookmarks exported successfully!", LastFlash());
+
+        // The import, its rounds taking turns with those of an exchange file
+        // of the same bookmarks, so that both meet the same state of the heap.
+        OpenJsonProgram(kMoved);
+        if (HasFatalFailure()) return;
+        const std::string exchangePath = folder.Path("bench.dat");
+        WriteJsonExchangeFile(exchangePath);
+        std::vector<double> json, exchange;
+        for (int round = 0; round < LoadRounds(); ++round) {
+            Reset();
+            double start = Now();
+            sim::ChooseFile(exchangePath);
+            Action(kOriginPluginMenu, kImport);
+            exchange.push_back((Now() - start) / n_);
+            ASSERT_EQ(n_, dll.zt_Count());
+            Reset();
+            start = Now();
+            sim::ChooseFile(path, kJsonType);
+            Action(kOriginPluginMenu, kImport);
+            json.push_back((Now() - start) / n_);
+        }
+        Record("JSON import, per record", n_, Median(json));
+        Record("exchange-file import beside the JSON one, per record", n_, Median(exchange));
+        CheckJsonRoundTrip();
+        ForgetCalls();
+    }
+
+    // The same bookmarks, where the import finds their modules, as records
+    // relative to the block the pane shows, in address order as in the list.
+    void WriteJsonExchangeFile(const std::string& path) const {
+        const uint32_t shown = JsonModules()[0].base + kMoved + 0x1000;
+        std::vector<int> order(n_);
+        for (int i = 0; i < n_; ++i) order[i] = i;
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return JsonAt(a, kMoved) < JsonAt(b, kMoved); });
+        std::vector<uint8_t> file;
+        for (int i : order) {
+            std::vector<uint8_t> record =
+                sim::ExchangeBytes(JsonAt(i, kMoved) - shown, JsonActive(i), JsonModules()[i % kJsonModuleCount].name,
+                                   JsonName(i), "NOP", JsonCommented(i) ? JsonComment(i) : "");
+            file.insert(file.end(), record.begin(), record.end());
+        }
+        ASSERT_TRUE(sim::WriteFileBytes(path, file));
+    }
+
+    // Every bookmark came back, each where its module loads now.
+    void CheckJsonRoundTrip() {
+        ASSERT_EQ("Zentrilo: " + std::to_string(n_) + " bookmarks imported!", LastFlash());
+        ASSERT_EQ(n_, dll.zt_Count());
+        const std::vector<uint32_t> addresses = BookmarkAddresses();
+        ASSERT_EQ(size_t(n_), addresses.size());
+        std::vector<uint32_t> expected;
+        for (int i = 0; i < n_; ++i) expected.push_back(JsonAt(i, kMoved));
+        std::sort(expected.begin(), expected.end());
+        ASSERT_TRUE(expected == addresses) << "the imported bookmarks lie elsewhere";
+        for (int i : {0, 1, 2, 3, 5, 10, n_ / 2, n_ - 2, n_ - 1}) {
+            const uint32_t address = JsonAt(i, kMoved);
+            EXPECT_EQ(sim::Fields(address, JsonActive(i), JsonModules()[i % kJsonModuleCount].name, JsonName(i), "NOP"),
+                      Bookmark(address))
+                << "bookmark " << i;
+            EXPECT_EQ(JsonCommented(i) ? JsonComment(i) : "", sim::NameAt(address, kHostNameComment))
+                << "bookmark " << i;
+        }
+    }
+
     int n_;
 };
 
@@ -263,6 +394,28 @@ void PrintTable() {
         else
             std::printf(" - |\n");
     }
+}
+
+// The ratios the JSON rows are held to (at most 3 each): per-record cost at
+// the largest n over that at the smallest, and the JSON import over the
+// exchange-file import at the largest n.
+void PrintJsonRatios() {
+    const int first = g_sizes.front(), last = g_sizes.back();
+    auto cell = [](const char* row, int n) {
+        auto cells = g_results.find(row);
+        if (cells == g_results.end()) return 0.0;
+        auto found = cells->second.find(n);
+        return found == cells->second.end() ? 0.0 : found->second;
+    };
+    auto ratio = [](double high, double low) { return low > 0 && high > 0 ? high / low : 0.0; };
+    const char* const json = "JSON import, per record";
+    std::printf("\nJSON rows (goal: each ratio at most 3)\n");
+    for (const char* row : {"JSON export, per record", json})
+        std::printf("  %-52s n=%d / n=%d: %.2f\n", row, last, first, ratio(cell(row, last), cell(row, first)));
+    std::printf("  %-52s at n=%d: %.2f\n", "JSON import / exchange-file import beside it", last,
+                ratio(cell(json, last), cell("exchange-file import beside the JSON one, per record", last)));
+    std::printf("  %-52s at n=%d: %.2f\n", "JSON import / the exchange-file import row above", last,
+                ratio(cell(json, last), cell("import of an exchange file of n records, per record", last)));
 }
 
 void ParseArguments(int argc, char** argv) {
@@ -305,5 +458,6 @@ int main(int argc, char** argv) {
     }
     int result = RUN_ALL_TESTS();
     PrintTable();
+    PrintJsonRatios();
     return result;
 }

@@ -1,6 +1,6 @@
 // Export: one record per bookmark, in address order, each address made
 // relative to the block the CPU pane shows; or, when the user chose one of
-// the bookmark lists' types, that list.
+// the bookmark lists' types, that list, or x64dbg's database.
 #include <cstdio>
 
 #include "core/bookmark_list.h"
@@ -12,6 +12,7 @@
 #include "exchange/file_chooser.h"
 #include "exchange/file_replace.h"
 #include "exchange/shown_block.h"
+#include "exchange/x64dbg_database.h"
 #include "host/host.h"
 
 namespace zt {
@@ -57,6 +58,7 @@ void ExportBookmarks() {
     case kDatFile: break;
     case kJsonFile: write = &WriteJsonBookmarkList; break;
     case kCsvFile: write = &WriteCsvBookmarkList; break;
+    case kX64dbgFile: ExportX64dbgDatabase(path); return;
     }
 
     // The file is replaced only when all of it reached the disk.

@@ -1,6 +1,6 @@
 // Import: each record of the file, in file order, becomes a bookmark at its
 // relative address plus the base of the block the CPU pane shows now; or the
-// JSON bookmark list, when the user chose its type.
+// JSON bookmark list or x64dbg's database, when the user chose its type.
 #include <windows.h>
 
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include "exchange/file_chooser.h"
 #include "exchange/record_apply.h"
 #include "exchange/shown_block.h"
+#include "exchange/x64dbg_database.h"
 #include "host/host.h"
 
 namespace zt {
@@ -66,6 +67,7 @@ void ImportBookmarks() {
     switch (ChooseBookmarkFile(path, kOpenDialog)) {
     case kDatFile: break;
     case kJsonFile: ImportJsonBookmarkList(path); return;
+    case kX64dbgFile: ImportX64dbgDatabase(path); return;
     default: return;
     }
     uint64_t size;

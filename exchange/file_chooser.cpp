@@ -18,9 +18,14 @@ static_assert(sizeof(OPENFILENAMEA) == 88, "OPENFILENAME is 88 bytes");
 
 constexpr char kFilter[] = "Dat files\0*.dat\0Help files\0*.hlp\0";
 constexpr char kExportFilter[] =
-    "Dat files\0*.dat\0Bookmark list, JSON (*.json)\0*.json\0Bookmark list, CSV (*.csv)\0*.csv\0";
-constexpr char kImportFilter[] = "Dat files\0*.dat\0Bookmark list, JSON (*.json)\0*.json\0";
-constexpr const char* kExtensions[] = {"", "dat", "json", "csv"};
+    "Dat files\0*.dat\0Bookmark list, JSON (*.json)\0*.json\0Bookmark list, CSV (*.csv)\0*.csv\0"
+    "x64dbg database (*.dd32)\0*.dd32\0";
+constexpr char kImportFilter[] =
+    "Dat files\0*.dat\0Bookmark list, JSON (*.json)\0*.json\0x64dbg database (*.dd32)\0*.dd32\0";
+constexpr const char* kExtensions[] = {"", "dat", "json", "csv", "dd32"};
+// The types in the order of each dialog's list.
+constexpr BookmarkFileType kExportTypes[] = {kDatFile, kJsonFile, kCsvFile, kX64dbgFile};
+constexpr BookmarkFileType kImportTypes[] = {kDatFile, kJsonFile, kX64dbgFile};
 constexpr DWORD kFlags =
     OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER | OFN_ENABLESIZING;
 static_assert(kFlags == 0x0088000E, "file dialog flags");
@@ -101,9 +106,12 @@ BookmarkFileType ChooseBookmarkFile(char (&path)[kFilePathSize], uint8_t mode) {
     OPENFILENAMEA dialog;
     FillDialog(dialog, mode == kSaveDialog ? kExportFilter : kImportFilter, kDatFile, path, "dat");
     if (!RunDialog(dialog, mode)) return kNoBookmarkFile;
-    const DWORD last = mode == kSaveDialog ? kCsvFile : kJsonFile;
-    const DWORD chosen = dialog.nFilterIndex >= kDatFile && dialog.nFilterIndex <= last ? dialog.nFilterIndex : 1;
-    const auto type = static_cast<BookmarkFileType>(chosen);
+    const BookmarkFileType* types = mode == kSaveDialog ? kExportTypes : kImportTypes;
+    const DWORD count = mode == kSaveDialog ? sizeof kExportTypes / sizeof *kExportTypes
+                                            : sizeof kImportTypes / sizeof *kImportTypes;
+    const BookmarkFileType type = dialog.nFilterIndex >= 1 && dialog.nFilterIndex <= count
+                                      ? types[dialog.nFilterIndex - 1]
+                                      : kDatFile;
     if (type != kDatFile) EnsureExtension(dialog, path, kExtensions[type]);
     return type;
 }

@@ -4,13 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <rapidjson/filewritestream.h>
-#include <rapidjson/writer.h>
-
 #include "core/bookmark_list.h"
 #include "exchange/bookmark_lists.h"
 #include "exchange/bookmark_row.h"
 #include "exchange/file_chooser.h"
+#include "exchange/json_lines.h"
+#include "exchange/list_patterns.h"
 #include "exchange/loaded_modules.h"
 #include "exchange/text_encoding.h"
 #include "host/host.h"
@@ -19,12 +18,8 @@ namespace zt {
 
 namespace {
 
-using Stream = rapidjson::FileWriteStream;
-using Writer = rapidjson::Writer<Stream>;
-
-void PutRaw(Stream& stream, const char* text) {
-    while (*text) stream.Put(*text++);
-}
+using Stream = JsonOutStream;
+using Writer = JsonWriter;
 
 void Key(Writer& writer, const char* key, const char* text) {
     writer.Key(key);
@@ -97,7 +92,7 @@ void WriteModule(Writer& writer, const HostModule* module) {
     writer.EndObject();
 }
 
-void WriteEntry(Writer& writer, const BookmarkRow& row) {
+void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern) {
     writer.StartObject();
     Key(writer, "address", row.address);
     if (row.inModule) {
@@ -113,31 +108,29 @@ void WriteEntry(Writer& writer, const BookmarkRow& row) {
     Key(writer, "current_instruction", row.currentInstruction);
     writer.Key("changed");
     writer.Bool(row.changed);
+    if (pattern) {
+        char text[kPatternTextMax];
+        FormatPattern(*pattern, text);
+        Key(writer, "pattern", text);
+        Key(writer, "pattern_position", pattern->position);
+        writer.Key("pattern_unique");
+        writer.Bool(pattern->unique != 0);
+    }
     writer.EndObject();
 }
 
-struct ListWriter {
-    Stream& stream;
-    Writer& writer;
-    bool first;
+// What each bookmark's line needs.
+struct BookmarkLines {
+    ListWriter& list;
+    ExportPatterns& patterns;
 };
 
-// Each object goes on a line of its own: the writer writes one value at a
-// time, and the separators between them are written here.
-void NextLine(ListWriter& list) {
-    PutRaw(list.stream, list.first ? "\n    " : ",\n    ");
-    list.first = false;
-    list.writer.Reset(list.stream);
-}
-
 bool WriteBookmark(const BookmarkRow& row, void* context) {
-    ListWriter& list = *static_cast<ListWriter*>(context);
-    NextLine(list);
-    WriteEntry(list.writer, row);
+    BookmarkLines& lines = *static_cast<BookmarkLines*>(context);
+    NextLine(lines.list);
+    WriteEntry(lines.list.writer, row, row.inModule ? lines.patterns.For(row.address) : nullptr);
     return true;
 }
-
-void CloseList(ListWriter& list) { PutRaw(list.stream, list.first ? "]" : "\n  ]"); }
 
 }  // namespace
 
@@ -171,7 +164,9 @@ bool WriteJsonBookmarkList(std::FILE* file, void*) {
     CloseList(list);
     PutRaw(stream, ",\n  \"bookmarks\": [");
     list.first = true;
-    ForEachBookmarkRow(&WriteBookmark, &list);
+    ExportPatterns patterns;
+    BookmarkLines lines{list, patterns};
+    ForEachBookmarkRow(&WriteBookmark, &lines);
     CloseList(list);
     PutRaw(stream, "\n}\n");
     stream.Flush();

@@ -2,8 +2,8 @@
 
 namespace zt {
 
-JsonFileStream::JsonFileStream(std::FILE* file, char* buffer, size_t bufferSize)
-    : file_(file), buffer_(buffer), bufferSize_(bufferSize), current_(buffer) {
+JsonFileStream::JsonFileStream(std::FILE* file, char* buffer, size_t bufferSize, LongTexts longTexts)
+    : file_(file), buffer_(buffer), bufferSize_(bufferSize), current_(buffer), longTexts_(longTexts) {
     Fill();
 }
 
@@ -23,7 +23,25 @@ JsonFileStream::Ch JsonFileStream::Take() {
     const Ch c = *current_;
     Track(c);
     if (++current_ == buffer_ + filled_) Fill();
+    if (longTexts_ == LongTexts::kShorten && inText_ && textLength_ >= kLongestJsonText && AtCharacterStart())
+        SkipRestOfText();
     return c;
+}
+
+// The next byte begins a character of the text, outside any escape.
+bool JsonFileStream::AtCharacterStart() const {
+    return !escaped_ && hexDigits_ == 0 && !lowDue_ && (static_cast<unsigned char>(*current_) & 0xC0) != 0x80;
+}
+
+// Up to the text's closing quote, or a control character.
+void JsonFileStream::SkipRestOfText() {
+    bool escaped = false;
+    while (!ended_) {
+        const unsigned char c = static_cast<unsigned char>(*current_);
+        if ((c == '"' && !escaped) || c < 0x20) break;
+        escaped = !escaped && c == '\\';
+        if (++current_ == buffer_ + filled_) Fill();
+    }
 }
 
 void JsonFileStream::Track(Ch c) {
@@ -36,15 +54,29 @@ void JsonFileStream::Track(Ch c) {
         textLength_ = 0;
         return;
     }
-    if (escaped_) {
+    if (hexDigits_) {
+        const int digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+        code_ = static_cast<uint16_t>(code_ * 16 + digit);
+        // A low surrogate ends the pair; a high one begins it.
+        if (--hexDigits_ == 0) lowDue_ = !lowDue_ && code_ >= 0xD800 && code_ <= 0xDBFF;
+    } else if (escaped_) {
         escaped_ = false;
+        if (c == 'u') {
+            hexDigits_ = 4;
+            code_ = 0;
+        } else {
+            lowDue_ = false;
+        }
     } else if (c == '\\') {
         escaped_ = true;
     } else if (c == '"') {
         inText_ = false;
+        lowDue_ = false;
         return;
+    } else {
+        lowDue_ = false;
     }
-    if (++textLength_ > kLongestJsonText) cut_ = true;
+    if (++textLength_ > kLongestJsonText && longTexts_ == LongTexts::kRefuse) cut_ = true;
 }
 
 void JsonFileStream::Where(size_t offset, unsigned& line, unsigned& column) const {

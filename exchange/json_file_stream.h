@@ -2,21 +2,29 @@
 // buffer, so that a list of any length is read in bounded memory. It also
 // knows where each byte stands (line and column, for messages) and keeps any
 // one text (a string or a key) to kLongestJsonText bytes: a longer one ends
-// the input there, which the reader reports as an unterminated string.
+// the input there, which the reader reports as an unterminated string; or,
+// for files whose long texts are passed over, reaches the reader shortened.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 namespace zt {
 
 constexpr size_t kLongestJsonText = 4096;
 
+// What becomes of a text longer than kLongestJsonText: it ends the input, or
+// the reader gets its first kLongestJsonText bytes or a few more, up to the
+// end of a character or escape, and the rest is skipped (control characters
+// still reach the reader, which refuses them).
+enum class LongTexts : uint8_t { kRefuse, kShorten };
+
 class JsonFileStream {
 public:
     typedef char Ch;
 
-    JsonFileStream(std::FILE* file, char* buffer, size_t bufferSize);
+    JsonFileStream(std::FILE* file, char* buffer, size_t bufferSize, LongTexts longTexts = LongTexts::kRefuse);
 
     Ch Peek() const { return cut_ ? '\0' : *current_; }
     Ch Take();
@@ -37,6 +45,8 @@ public:
 private:
     void Fill();
     void Track(Ch c);
+    bool AtCharacterStart() const;
+    void SkipRestOfText();
 
     std::FILE* const file_;
     char* const buffer_;
@@ -50,8 +60,12 @@ private:
     size_t lineStart_ = 0;
     bool inText_ = false;     // within a string or key
     bool escaped_ = false;    // the byte before was its backslash
+    uint8_t hexDigits_ = 0;   // of a \u escape, still to come
+    uint16_t code_ = 0;       // of that escape
+    bool lowDue_ = false;     // an escaped high surrogate wants its low one
     size_t textLength_ = 0;
     bool cut_ = false;
+    const LongTexts longTexts_;
 };
 
 }  // namespace zt

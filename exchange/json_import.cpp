@@ -12,17 +12,17 @@
 #include <cstring>
 #include <new>
 
-#include <rapidjson/reader.h>
-
 #include "core/store.h"
 #include "core/text.h"
 #include "exchange/bookmark_lists.h"
 #include "exchange/exchange_record.h"
 #include "exchange/file_chooser.h"
-#include "exchange/json_file_stream.h"
+#include "exchange/json_file_pass.h"
 #include "exchange/list_modules.h"
+#include "exchange/list_patterns.h"
 #include "exchange/loaded_modules.h"
 #include "exchange/record_apply.h"
+#include "exchange/status_text.h"
 #include "exchange/text_encoding.h"
 #include "host/host.h"
 
@@ -31,33 +31,6 @@ namespace zt {
 namespace {
 
 constexpr int kDeepestNesting = 8;
-constexpr size_t kFaultSize = 160;
-
-// The reader's own stack (texts, nesting) from the C runtime; a failed
-// allocation becomes std::bad_alloc, which the import catches.
-struct ReaderAllocator {
-    static const bool kNeedFree = true;
-    void* Malloc(size_t size) {
-        if (size == 0) return nullptr;
-        void* block = std::malloc(size);
-        if (!block) throw std::bad_alloc();
-        return block;
-    }
-    void* Realloc(void* block, size_t, size_t size) {
-        if (!block) return Malloc(size);
-        if (size == 0) {
-            std::free(block);
-            return nullptr;
-        }
-        void* grown = std::realloc(block, size);
-        if (!grown) throw std::bad_alloc();
-        return grown;
-    }
-    static void Free(void* block) { std::free(block); }
-};
-
-using Reader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, ReaderAllocator>;
-constexpr unsigned kParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
 
 // One entry of the list as read, its text already in the system's code page.
 struct Entry {
@@ -72,6 +45,10 @@ struct Entry {
     char name[kNameFieldSize];            // empty: no name
     char original[kDisassemblyFieldSize];
     char comment[kCommentFieldSize];
+    bool hasPattern;
+    char pattern[kPatternTextMax];
+    uint32_t patternPosition;
+    uint8_t patternUnique;
 };
 
 struct Counts {
@@ -82,7 +59,18 @@ struct Counts {
     unsigned notLoaded = 0;    // no module of the name is loaded
     unsigned notUnique = 0;    // several are, and none at the recorded address
     unsigned notStored = 0;    // the bookmark could not be made
+    unsigned found = 0;        // of another build, and found by its code pattern
+    unsigned foundDisabled = 0;   // of those, disabled: the instruction there is another
+    char foundModule[kModuleFieldSize] = "";
+    bool foundModules = false;
+    unsigned notFound = 0;     // of another build, its pattern not found there
+    unsigned ambiguous = 0;    // of another build, its pattern found more than once
 };
+
+// The three reads of a list: check all of it; collect the code patterns of
+// entries whose module is another build now (only when the list has
+// patterns); place and apply every entry.
+enum ReadPass : uint8_t { kCheckPass, kCollectPass, kApplyPass };
 
 enum Frame : uint8_t { kRootObject, kModuleArray, kModuleObject, kBookmarkArray, kEntryObject, kIgnored };
 enum Kind : uint8_t { kNull, kBoolean, kUnsigned, kOtherNumber, kText, kContainer };
@@ -122,16 +110,18 @@ ExchangeRecord RecordFor(const Entry& entry) {
 // the text of a status message, and then stops the reader. When a key comes
 // twice the last one counts, also for the lists: the check pass keeps the
 // modules of the last "modules" list and counts the "bookmarks" lists, and
-// the apply pass applies the last of those (bookmarkLists of them).
+// the later passes read the last of those (bookmarkLists of them).
 class ListReader {
 public:
-    ListReader(bool apply, ListModules& listed, LoadedModules& loaded, unsigned bookmarkLists = 0)
-        : apply_(apply), listed_(listed), loaded_(loaded), lastBookmarkList_(bookmarkLists) {}
+    ListReader(ReadPass pass, ListModules& listed, LoadedModules& loaded, ImportPatterns& patterns,
+               unsigned bookmarkLists = 0)
+        : pass_(pass), listed_(listed), loaded_(loaded), patterns_(patterns), lastBookmarkList_(bookmarkLists) {}
 
     const char* fault() const { return fault_; }
     unsigned bookmarkLists() const { return bookmarkLists_; }
     const Counts& counts() const { return counts_; }
     bool applied() const { return applied_; }
+    bool sawPattern() const { return sawPattern_; }
     uint32_t lastApplied() const { return lastApplied_; }
 
     bool Null() { return OnValue(Scalar(kNull)); }
@@ -173,10 +163,10 @@ public:
         if (Top() == kRootObject && IsKey("bookmarks")) {
             sawBookmarks_ = true;
             ++bookmarkLists_;
-            return Push(apply_ && bookmarkLists_ != lastBookmarkList_ ? kIgnored : kBookmarkArray);
+            return Push(pass_ != kCheckPass && bookmarkLists_ != lastBookmarkList_ ? kIgnored : kBookmarkArray);
         }
         if (Top() == kRootObject && IsKey("modules")) {
-            if (!apply_) listed_.Clear();
+            if (pass_ == kCheckPass) listed_.Clear();
             return Push(kModuleArray);
         }
         return OnValue(Scalar(kContainer)) && Push(kIgnored);
@@ -301,7 +291,7 @@ private:
 
     bool EndModule() {
         if (!module_.hasName) return Fail("module %u has no name", moduleNumber_);
-        if (apply_) return true;   // the first pass kept them
+        if (pass_ != kCheckPass) return true;   // the first pass kept them
         if (!listed_.Add(module_)) return Fail("the list names more than %u modules", unsigned(kMostListedModules));
         return true;
     }
@@ -318,71 +308,170 @@ private:
         if (IsKey("current_instruction")) return Text(value, scratch, sizeof scratch);
         if (IsKey("active")) return Flag(value, &entry_.active);
         if (IsKey("changed")) return Flag(value, nullptr);
+        if (IsKey("pattern")) return Text(value, entry_.pattern, sizeof entry_.pattern) && (entry_.hasPattern = true);
+        if (IsKey("pattern_position")) return Number(value, entry_.patternPosition, nullptr);
+        if (IsKey("pattern_unique")) return Flag(value, &entry_.patternUnique);
         return true;   // a field of a later version
     }
 
     bool EndEntry() {
         if (!entry_.hasAddress) return Fail("bookmark %u has no address", entryNumber_);
-        if (apply_) Apply();
+        CodePattern pattern;
+        if (entry_.hasPattern && entry_.pattern[0] && !ParsePattern(entry_.pattern, entry_.patternPosition, &pattern))
+            return Fail("bookmark %u: \"pattern\" is not a code pattern at \"pattern_position\"", entryNumber_);
+        sawPattern_ = sawPattern_ || (entry_.hasPattern && entry_.pattern[0]);
+        if (pass_ == kCollectPass) Collect(pattern);
+        if (pass_ == kApplyPass) Apply();
         return true;
     }
 
-    // Where the entry goes now, and whether its module is another build.
-    enum Placement { kPlaced, kNotLoaded, kNotUnique };
-    Placement Place(uint32_t& address, bool& otherBuild) {
-        otherBuild = false;
-        address = entry_.address;
+    // What the entry's module name and base match. Entries come grouped by
+    // module, and neither the modules nor their headers change during an
+    // import: the last entry's answers serve the next one of the same module.
+    struct ModuleMatch {
+        bool known;
+        char module[kModuleFieldSize];
+        bool hasModuleBase;
+        uint32_t moduleBase;
+        const LoadedModule* named;   // a loaded module of the name, and how many
+        unsigned count;
+        const ListedModule* listed;  // the list's module of the name and base
+        uint32_t thereBase;          // the last module found at an entry's address
+        bool thereIsNamed;           // and whether it has the name
+        bool thereKnown;
+        uint32_t buildBase;          // the last base whose build was compared
+        bool otherBuild;
+        bool buildKnown;
+    };
+
+    const ModuleMatch& Match() {
+        ModuleMatch& match = match_;
+        if (match.known && std::strcmp(match.module, entry_.module) == 0 &&
+            match.hasModuleBase == entry_.hasModuleBase && match.moduleBase == entry_.moduleBase)
+            return match;
+        match = {};
+        match.known = true;
+        CopyText(match.module, entry_.module);
+        match.hasModuleBase = entry_.hasModuleBase;
+        match.moduleBase = entry_.moduleBase;
+        match.named = loaded_.Named(entry_.module, match.count);
+        match.listed = listed_.Find(entry_.module, entry_.moduleBase, entry_.hasModuleBase);
+        return match;
+    }
+
+    bool IsNamedModule(const HostModule* there) {
+        if (!there) return false;
+        if (!match_.thereKnown || match_.thereBase != there->base) {
+            match_.thereIsNamed = SameModuleName(there, entry_.module);
+            match_.thereBase = there->base;
+            match_.thereKnown = true;
+        }
+        return match_.thereIsNamed;
+    }
+
+    bool IsOtherBuild(uint32_t base) {
+        const ListedModule* listed = match_.listed;
+        if (!listed || !listed->HasBuild()) return false;
+        if (!match_.buildKnown || match_.buildBase != base) {
+            ModuleBuild now;
+            match_.otherBuild = !(ReadModuleBuild(base, now) && SameBuild(now, listed->build));
+            match_.buildBase = base;
+            match_.buildKnown = true;
+        }
+        return match_.otherBuild;
+    }
+
+    // Where the entry goes now, whether its module is another build, and
+    // which loaded module it goes to.
+    enum Where { kPlaced, kNotLoaded, kNotUnique };
+    struct Target {
+        uint32_t address;
+        bool otherBuild;
+        uint32_t moduleBase;
+        uint32_t moduleSize;
+    };
+    Where Place(Target& target) {
+        target = {entry_.address, false, 0, 0};
         if (!entry_.module[0]) return kPlaced;   // it lay in no module
-        unsigned count = 0;
-        const LoadedModule* named = loaded_.Named(entry_.module, count);
-        if (count == 0) return kNotLoaded;
+        const ModuleMatch& match = Match();
+        if (match.count == 0) return kNotLoaded;
         // The module at the recorded address, when it is the one recorded.
         const HostModule* there = HostFindModule(entry_.address);
-        const bool stayed = SameModuleName(there, entry_.module) &&
-                            (!entry_.hasModuleBase || there->base == entry_.moduleBase);
-        const uint32_t base = stayed ? there->base : named->base;
-        if (!stayed && count > 1) return kNotUnique;
-
-        const ListedModule* listed = listed_.Find(entry_.module, entry_.moduleBase, entry_.hasModuleBase);
-        ModuleBuild now;
-        otherBuild = listed && listed->HasBuild() && !(ReadModuleBuild(base, now) && SameBuild(now, listed->build));
-        if (stayed && !otherBuild) return kPlaced;
+        const bool stayed = IsNamedModule(there) && (!entry_.hasModuleBase || there->base == entry_.moduleBase);
+        if (!stayed && match.count > 1) return kNotUnique;
+        target.moduleBase = stayed ? there->base : match.named->base;
+        target.moduleSize = stayed ? there->size : match.named->size;
+        target.otherBuild = IsOtherBuild(target.moduleBase);
+        if (stayed && !target.otherBuild) return kPlaced;
         if (!entry_.hasOffset) return kNotLoaded;
-        address = base + entry_.offset;
+        target.address = target.moduleBase + entry_.offset;
         return kPlaced;
     }
 
-    void CountOtherBuild() {
-        if (counts_.otherBuild++ == 0)
-            CopyText(counts_.otherBuildModule, entry_.module);
-        else if (lstrcmpiA(counts_.otherBuildModule, entry_.module) != 0)
-            counts_.otherBuildModules = true;
+    // An entry of another build with a pattern: to be searched.
+    void Collect(CodePattern& pattern) {
+        if (!entry_.hasPattern || !entry_.pattern[0]) return;
+        Target target;
+        if (Place(target) != kPlaced || !target.otherBuild) return;
+        pattern.unique = entry_.patternUnique;
+        if (!patterns_.Add(entryNumber_, target.moduleBase, target.moduleSize, pattern)) throw std::bad_alloc();
+    }
+
+    static void CountModule(unsigned& count, char (&first)[kModuleFieldSize], bool& several, const char* module) {
+        if (count++ == 0)
+            CopyText(first, module);
+        else if (lstrcmpiA(first, module) != 0)
+            several = true;
     }
 
     void Apply() {
-        uint32_t address = 0;
-        bool otherBuild = false;
-        switch (Place(address, otherBuild)) {
+        Target target;
+        switch (Place(target)) {
         case kNotLoaded: ++counts_.notLoaded; return;
         case kNotUnique: ++counts_.notUnique; return;
         case kPlaced: break;
         }
+        // Another build: where its code pattern is found, when it has one.
+        Placement placement = Placement::kNotFound;
+        uint32_t found = 0;
+        const bool searched = target.otherBuild && patterns_.Find(entryNumber_, placement, found);
+        if (searched && placement == Placement::kNotFound) {
+            ++counts_.notFound;
+            return;
+        }
+        if (searched && placement == Placement::kAmbiguous) {
+            ++counts_.ambiguous;
+            return;
+        }
+        const uint32_t address = searched ? found : target.address;
         if (!ApplyRecord(RecordFor(entry_), address)) {
             ++counts_.notStored;
             return;
         }
-        if (otherBuild) {
+        if (searched) {
+            // Found again: active when it was, and the instruction there is
+            // the one recorded.
+            char now[kDisassemblyFieldSize];
+            SnapshotDisassembly(address, now);
+            const bool same = SameInstruction(entry_.original, now);
+            BookmarkRecord* bookmark = FindRecord(address);
+            if (!same && bookmark) SetBookmarkActive(*bookmark, 0);
+            counts_.foundDisabled += !same;
+            CountModule(counts_.found, counts_.foundModule, counts_.foundModules, entry_.module);
+        } else if (target.otherBuild) {
             if (BookmarkRecord* bookmark = FindRecord(address)) SetBookmarkActive(*bookmark, 0);
-            CountOtherBuild();
+            CountModule(counts_.otherBuild, counts_.otherBuildModule, counts_.otherBuildModules, entry_.module);
         }
         ++counts_.imported;
         applied_ = true;
         lastApplied_ = address;
     }
 
-    const bool apply_;
+    const ReadPass pass_;
     ListModules& listed_;
     LoadedModules& loaded_;
+    ImportPatterns& patterns_;
+    bool sawPattern_ = false;
     Frame frames_[kDeepestNesting] = {};
     int depth_ = 0;
     char key_[32] = "";
@@ -391,6 +480,7 @@ private:
     unsigned bookmarkLists_ = 0;
     const unsigned lastBookmarkList_;
     Entry entry_ = {};
+    ModuleMatch match_ = {};
     unsigned entryNumber_ = 0;
     ListedModule module_ = {};
     unsigned moduleNumber_ = 0;
@@ -398,79 +488,56 @@ private:
     bool applied_ = false;
     uint32_t lastApplied_ = 0;
     char owner_[32] = "";
-    char fault_[kFaultSize] = "";
+    char fault_[kJsonFaultSize] = "";
 };
 
-// Appends to a status message.
-void Append(char (&text)[256], const char* format, ...) {
-    const size_t length = strnlen(text, sizeof text);
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(text + length, sizeof text - length, format, arguments);
-    va_end(arguments);
-}
-
 void FlashOutcome(const Counts& counts) {
-    char text[256] = "";
-    Append(text, "Zentrilo: %u bookmarks imported", counts.imported);
+    StatusText text = "";
+    AppendText(text, "Zentrilo: %u bookmarks imported", counts.imported);
     if (counts.otherBuild && counts.otherBuildModules)
-        Append(text, ", %u from other builds of their modules (disabled)", counts.otherBuild);
+        AppendText(text, ", %u from other builds of their modules (disabled)", counts.otherBuild);
     else if (counts.otherBuild)
-        Append(text, ", %u from another build of %s (disabled)", counts.otherBuild, counts.otherBuildModule);
-    const unsigned skipped = counts.notLoaded + counts.notUnique + counts.notStored;
-    if (skipped) {
-        struct Kind {
-            unsigned count;
-            const char* why;
-        };
-        const Kind kinds[] = {{counts.notLoaded, "module not loaded"},
-                              {counts.notUnique, "module name not unique"},
-                              {counts.notStored, "not stored"}};
-        Append(text, ", %u skipped (", skipped);
-        const char* separator = "";
-        for (const Kind& kind : kinds) {
-            if (kind.count == 0) continue;
-            if (kind.count == skipped)
-                Append(text, "%s", kind.why);
-            else
-                Append(text, "%s%u %s", separator, kind.count, kind.why);
-            separator = ", ";
-        }
-        Append(text, ")");
+        AppendText(text, ", %u from another build of %s (disabled)", counts.otherBuild, counts.otherBuildModule);
+    if (counts.found) {
+        if (counts.foundModules)
+            AppendText(text, ", %u found in the new builds of their modules", counts.found);
+        else
+            AppendText(text, ", %u found in the new build of %s", counts.found, counts.foundModule);
+        if (counts.foundDisabled) AppendText(text, " (%u disabled, another instruction)", counts.foundDisabled);
     }
+    if (counts.notFound) AppendText(text, ", %u not found", counts.notFound);
+    if (counts.ambiguous) AppendText(text, ", %u ambiguous", counts.ambiguous);
+    const CountedReason reasons[] = {{counts.notLoaded, "module not loaded"},
+                                     {counts.notUnique, "module name not unique"},
+                                     {counts.notStored, "not stored"}};
+    AppendSkipped(text, reasons, 3);
     HostFlash("%s!", text);
 }
 
 // One pass over the file. False, with the reader's fault set, when the file
 // is not a valid list.
-bool Pass(std::FILE* file, ListReader& handler) {
-    char buffer[16384];
-    JsonFileStream stream(file, buffer, sizeof buffer);
-    ReaderAllocator allocator;
-    Reader reader(&allocator, 1024);
-    const rapidjson::ParseResult result = reader.Parse<kParseFlags>(stream, handler);
-    if (stream.readFailed()) return handler.Fail("the file could not be read");
-    if (stream.textTooLong()) return handler.Fail("it holds a text longer than %u bytes", unsigned(kLongestJsonText));
-    if (!result.IsError()) return true;
-    if (result.Code() != rapidjson::kParseErrorTermination) {
-        unsigned line = 0, column = 0;
-        stream.Where(result.Offset(), line, column);
-        handler.Fail("not valid JSON (line %u, column %u)", line, column);
-    }
-    return false;
-}
+bool Pass(std::FILE* file, ListReader& handler) { return ReadJsonFile(file, handler); }
 
 void Import(std::FILE* file) {
     ListModules listed;
     LoadedModules loaded;
-    ListReader check(false, listed, loaded);
+    ImportPatterns patterns;
+    ListReader check(kCheckPass, listed, loaded, patterns);
     if (!Pass(file, check)) {
         HostFlash("[ERROR]: Nothing imported, %s!", check.fault());
         return;
     }
     listed.Seal();
     if (!loaded.Scan()) throw std::bad_alloc();
-    ListReader apply(true, listed, loaded, check.bookmarkLists());
+    if (check.sawPattern()) {
+        ListReader collect(kCollectPass, listed, loaded, patterns, check.bookmarkLists());
+        if (std::fseek(file, 0, SEEK_SET) != 0 || !Pass(file, collect)) {
+            HostFlash("[ERROR]: Nothing imported, the file changed while it was read!");
+            return;
+        }
+        patterns.Search();
+    }
+    ListReader apply(kApplyPass, listed, loaded, patterns, check.bookmarkLists());
     bool complete = false;
     try {
         complete = std::fseek(file, 0, SEEK_SET) == 0 && Pass(file, apply);

@@ -38,6 +38,10 @@ public:
     // many there are.
     const LoadedModule* Named(const char* name, unsigned& count) const;
 
+    // Every module found, lowest base first.
+    const LoadedModule* begin() const { return items_; }
+    const LoadedModule* end() const { return items_ + count_; }
+
 private:
     LoadedModule* items_ = nullptr;
     size_t count_ = 0;

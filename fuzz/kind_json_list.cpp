@@ -36,7 +36,9 @@ constexpr uint32_t kMostModules = 4096;
 constexpr size_t kCommentField = 256, kDisassemblyField = 256;
 
 // The modules loaded in the fuzzer's program: "target" and "OTHERMOD" (the
-// session's, without a PE header), "helper" and two called "twin".
+// session's; another kind may give "target" a PE header), "helper" and two
+// called "twin". The builds the list may record for them; what is loaded is
+// read from the debuggee's memory (LoadedBuild).
 struct WorldModule {
     const char* name;
     uint32_t base, size;
@@ -51,6 +53,24 @@ const WorldModule kWorld[] = {
     {"twin", 0x20100000, 0x20000, true, 0x5F000004, 0x20000, 0x77},
 };
 const char* const kNotLoaded[] = {"gone", "ntdll", "kernel32", "m\xC3\xB6" "dul"};
+
+struct Build {
+    uint32_t timestamp, imageSize, checksum;
+};
+
+// The build in the PE header at base, by the format's own offsets; false when
+// there is none.
+bool LoadedBuild(uint32_t base, Build& build) {
+    uint8_t dos[0x40];
+    uint8_t pe[0x60];
+    if (HostReadMemory(dos, base, sizeof dos, kHostReadMemoryMode) != sizeof dos || dos[0] != 'M' || dos[1] != 'Z') return false;
+    const uint32_t at = Word(dos + 0x3C);
+    if (at > 0x1000 || HostReadMemory(pe, base + at, sizeof pe, kHostReadMemoryMode) != sizeof pe || Word(pe) != 0x00004550 ||
+        pe[24] != 0x0B || pe[25] != 0x01)
+        return false;
+    build = {Word(pe + 8), Word(pe + 24 + 56), Word(pe + 24 + 64)};
+    return true;
+}
 
 void EnsureWorld() {
     if (HostFindModule(kWorld[2].base)) return;
@@ -187,15 +207,16 @@ void AddModules(Rng& rng, BookmarkList& list) {
         module.name = name;
         module.base = base;
         const WorldModule* world = WorldAt(base);
-        if (!world || !world->header) {
+        if (!world) {
             const std::vector<const WorldModule*> named = LoadedNamed(Ansi(name));
             world = named.empty() ? nullptr : named.front();
         }
         module.size = world ? world->size : 0x10000;
-        if (world && world->header && !rng.OneIn(4)) {
-            module.timestamp = world->timestamp;
-            module.imageSize = world->imageSize;
-            module.checksum = world->checksum;
+        Build loaded;
+        if (world && LoadedBuild(world->base, loaded) && !rng.OneIn(4)) {
+            module.timestamp = loaded.timestamp;
+            module.imageSize = loaded.imageSize;
+            module.checksum = loaded.checksum;
         } else {
             module.timestamp = rng.Word();
             module.imageSize = rng.OneIn(2) ? 0x10000 : rng.Word();
@@ -275,10 +296,10 @@ Outcome Place(const BookmarkList& list) {
         }
         const uint32_t base = stayed ? there->base : named.front()->base;
         const ListModule* listed = list.hasModules ? Listed(list, module, entry) : nullptr;
-        const WorldModule* loaded = WorldAt(base);
+        Build loaded;
         const bool otherBuild = listed && listed->HasBuild() &&
-                                !(loaded && loaded->header && loaded->timestamp == listed->timestamp &&
-                                  loaded->imageSize == listed->imageSize && loaded->checksum == listed->checksum);
+                                !(LoadedBuild(base, loaded) && loaded.timestamp == listed->timestamp &&
+                                  loaded.imageSize == listed->imageSize && loaded.checksum == listed->checksum);
         if (!stayed || otherBuild) {
             if (!entry.hasOffset) {
                 ++outcome.notLoaded;

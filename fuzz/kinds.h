@@ -17,6 +17,7 @@ struct Kind {
 void ExchangeFileInput(Session& session);      // kind_exchange.cpp
 void ProjectRecordInput(Session& session);     // kind_project_record.cpp
 void SettingsValueInput(Session& session);     // kind_settings.cpp
+void X64dbgDatabaseInput(Session& session);    // kind_x64dbg.cpp
 void JsonListInput(Session& session);          // kind_json_list.cpp
 
 inline const std::vector<Kind>& Kinds() {
@@ -24,6 +25,7 @@ inline const std::vector<Kind>& Kinds() {
         {"exchange", ExchangeFileInput},
         {"project", ProjectRecordInput},
         {"settings", SettingsValueInput},
+        {"x64dbg", X64dbgDatabaseInput},
         {"json", JsonListInput},
     };
     return kinds;

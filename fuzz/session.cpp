@@ -32,6 +32,30 @@ std::string UnterminatedField(const uint8_t* record) {
 
 bool IsActive(const uint8_t* record) { return record[kActiveAt] != 0; }
 
+struct Move {
+    int result;        // as _zt_NavigateBack returns it
+    uint32_t target;   // where the CPU pane goes; 0 for nowhere
+};
+
+// Back from `start`, one bookmark at a time: down over disabled ones to the
+// nearest active one, where an unreachable one on the way ends the search;
+// then the wrap to the highest active one, when it is reachable.
+Move ExpectedBack(const std::vector<const uint8_t*>& items, uint32_t start) {
+    for (size_t i = items.size(); i-- > 0;) {
+        const uint32_t address = Word(items[i]);
+        if (address >= start) continue;
+        if (!HostFindMemory(address)) break;
+        if (IsActive(items[i])) return {1, address};
+    }
+    for (size_t i = items.size(); i-- > 0;) {
+        if (!IsActive(items[i])) continue;
+        const uint32_t address = Word(items[i]);
+        if (address != 0 && HostFindMemory(address)) return {2, address};
+        break;
+    }
+    return {0, 0};
+}
+
 }  // namespace
 
 uint32_t Word(const uint8_t* bytes) {
@@ -120,11 +144,11 @@ uint32_t Session::Address() {
     switch (rng().Below(10)) {
     case 6: return kCode + rng().Below(kCodeSize);
     case 7: return kOtherBase + rng().Below(16);
-    case 8: return 0x500000 + rng().Below(4);   // memory nobody has
+    case 8: return kOtherBase - 4 + rng().Below(4);   // memory nobody has, just below a block
     case 9:
         return rng().Pick(std::vector<uint32_t>{0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF,
-                                                kCode + kCodeSize - 1, kCode + kCodeSize});
-    default: return kCode + rng().Below(48);
+                                                kCode - 1, kCode + kCodeSize - 1, kCode + kCodeSize});
+    default: return kCode - 4 + rng().Below(52);   // the headers' last bytes among them
     }
 }
 
@@ -169,6 +193,7 @@ void Session::StartWorld() {
     std::vector<uint8_t> code{0x55, 0x8B, 0xEC, 0x33, 0xC0, 0x83, 0xC4, 0x10, 0xC3};
     code.resize(kCodeSize, 0x90);
     AddModule(kModuleBase, 0x10000, "target");
+    AddBlock(kModuleBase, kCode - kModuleBase, 0);   // the headers, touching the code
     AddBlock(kCode, code);
     AddModule(kOtherBase, 0x1000, "OTHERMOD");   // 8 characters: no terminator in the host's field
     AddBlock(kOtherBase, 0x1000, 0xCC);
@@ -237,6 +262,10 @@ void Session::RunKind(const Kind& kindToRun, const RunOptions& options) {
         QueryPerformanceCounter(&t);
         if (rng.OneIn(16)) CheckNavigation(items);
         Time("navigation walk", t);
+        // Back from every bookmark costs more: after every fourth input.
+        QueryPerformanceCounter(&t);
+        if (g_position.index % 4 == 0) CheckBackward(items);
+        Time("navigation back", t);
         if (rng.OneIn(4)) RandomOperation();
         rng_ = nullptr;
 
@@ -480,6 +509,28 @@ void Session::CheckNavigation(const std::vector<const uint8_t*>& items) {
                         (k < expected.size() ? Hex(expected[k]) : std::string("none")));
     }
     Check("navigation walk");
+}
+
+void Session::CheckBackward(const std::vector<const uint8_t*>& items) {
+    g_position.step = "navigation back";
+    // From both ends of the address space and from just above every bookmark:
+    // what lies below the start is all the search looks at, so these meet
+    // every case there is.
+    std::vector<uint32_t> starts{0, 0xFFFFFFFF};
+    for (const uint8_t* item : items) {
+        if (Word(item) != 0xFFFFFFFF) starts.push_back(Word(item) + 1);
+    }
+    for (uint32_t start : starts) {
+        const Move want = ExpectedBack(items, start);
+        const size_t moves = sim::SetCpuCalls().size();
+        const int result = dll.zt_NavigateBack(start);
+        const uint32_t at = sim::SetCpuCalls().size() == moves ? 0 : sim::SetCpuCalls().back().disasmAddress;
+        if (at != 0) CaptionPublished();
+        if (result != want.result || at != want.target)
+            return Fail("back from " + Hex(start) + " gave " + std::to_string(result) + " at " + Hex(at) +
+                        ", expected " + std::to_string(want.result) + " at " + Hex(want.target));
+    }
+    Check("navigation back");
 }
 
 }  // namespace fuzz

@@ -20,7 +20,8 @@ namespace fuzz {
 
 struct Kind;
 
-// The debugged program the fuzzer shows the plug-in.
+// The debugged program the fuzzer shows the plug-in: the module's headers
+// and its code, two blocks that touch.
 constexpr uint32_t kModuleBase = 0x400000, kCode = 0x401000, kCodeSize = 0x1000;
 constexpr uint32_t kOtherBase = 0x70000000;   // module "Other.dll", one readable page
 constexpr int kMenuClear = 1, kMenuImport = 2, kMenuExport = 3, kMenuList = 4, kMenuSettings = 5;
@@ -66,8 +67,9 @@ public:
 
     Rng& rng() { return *rng_; }
     std::string FilePath(const std::string& name) const { return folder_.Path(name); }
-    // A random address: mostly a few code bytes (so that toggles meet), then
-    // the other module, memory nobody has, and the ends of the address space.
+    // A random address: mostly a few bytes where the headers end and the code
+    // begins (so that toggles meet, across two blocks), then the other module,
+    // memory nobody has just below it, and the ends of the address space.
     uint32_t Address();
     uint32_t PaneBase();   // a block base for the CPU pane
     // Selects a random address in the CPU pane, never 0: the subclassed pane
@@ -111,6 +113,7 @@ private:
     void CheckCaption(const std::vector<const uint8_t*>& items);
     void CheckNames();
     void CheckNavigation(const std::vector<const uint8_t*>& items);
+    void CheckBackward(const std::vector<const uint8_t*>& items);
 
     sim::TempFolder folder_;
     Rng* rng_ = nullptr;

@@ -254,6 +254,45 @@ TEST_F(BookmarkListImportTest, WhenAKeyComesTwiceTheLastOneCounts) {
     }
 }
 
+// A module's header is read for its build once an import, not once an
+// entry: entries come grouped by module, as an export writes them.
+TEST_F(BookmarkListImportTest, ModuleHeadersAreReadOncePerModuleNotPerEntry) {
+    const uint32_t helperMoved = kHelper + 0x10000;
+    OpenProgram({{kTarget, "target", kTargetBuild}, {helperMoved, "helper", kHelperBuild}});
+    auto list = [](int perModule) {
+        std::string text = "{\"format\": \"zentrilo-bookmarks\", \"modules\": ["
+                           "{\"name\": \"target\", \"base\": 4194304, \"timestamp\": 1593835521, "
+                           "\"image_size\": 65536, \"checksum\": 4660}, "
+                           "{\"name\": \"helper\", \"base\": 268435456, \"timestamp\": 1593835522, "
+                           "\"image_size\": 65536, \"checksum\": 0}], \"bookmarks\": [";
+        char entry[128];
+        for (uint32_t base : {kTarget, kHelper}) {
+            for (int i = 0; i < perModule; ++i) {
+                std::snprintf(entry, sizeof entry, "%s{\"address\": %u, \"module\": \"%s\", \"module_base\": %u, "
+                              "\"offset\": %u}", text.back() == '[' ? "" : ", ", unsigned(base + 0x1000 + i),
+                              base == kTarget ? "target" : "helper", unsigned(base), unsigned(0x1000 + i));
+                text += entry;
+            }
+        }
+        return text + "]}";
+    };
+    auto headerReads = [&] {
+        size_t count = 0;
+        for (const sim::MemoryRead& read : sim::MemoryReads())
+            for (uint32_t base : {kTarget, helperMoved}) count += read.address >= base && read.address < base + 0x1000;
+        return count;
+    };
+    ImportText(list(1));
+    const size_t once = headerReads();
+    EXPECT_GT(once, 0u);
+    ImportText(list(8));
+    EXPECT_EQ("Zentrilo: 16 bookmarks imported!", LastFlash());
+    EXPECT_EQ(once, headerReads() - once);
+    ASSERT_EQ(16u, BookmarkAddresses().size());
+    EXPECT_EQ(kTarget + 0x1007, BookmarkAddresses()[7]);
+    EXPECT_EQ(helperMoved + 0x1007, BookmarkAddresses().back());
+}
+
 // Ten thousand entries, in a file of over 8 MB, are read and checked; all but
 // the last name a module that is not loaded (making 10,000 bookmarks through
 // the host is another matter, and slow where the tests run emulated).

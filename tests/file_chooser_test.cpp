@@ -39,7 +39,8 @@ TEST_F(FileChooserTest, ExportSavesAndImportOpensADatFileOrABookmarkList) {
         EXPECT_EQ(mainWindow_, dialog.owner);
         EXPECT_EQ(GetModuleHandleA(nullptr), dialog.instance);
         EXPECT_EQ(i == 0 ? "Dat files|*.dat|Bookmark list, JSON (*.json)|*.json|Bookmark list, CSV (*.csv)|*.csv|"
-                         : "Dat files|*.dat|Bookmark list, JSON (*.json)|*.json|",
+                           "x64dbg database (*.dd32)|*.dd32|"
+                         : "Dat files|*.dat|Bookmark list, JSON (*.json)|*.json|x64dbg database (*.dd32)|*.dd32|",
                   dialog.filter);
         EXPECT_EQ(1u, dialog.filterIndex);
         EXPECT_EQ("", dialog.title);

@@ -4,11 +4,17 @@
 
 namespace {
 
-// Two blocks with a hole between them: kHole is in no block.
+// Two blocks with a hole between them (kHole and kHoleTop are in no block),
+// and a third that touches the second: kTop is the last byte below kE.
 constexpr uint32_t kA = 0x401100;
+constexpr uint32_t kLowTop = 0x401FFF;
 constexpr uint32_t kHole = 0x402000;
+constexpr uint32_t kHoleTop = 0x402FFF;
 constexpr uint32_t kC = 0x403100;
 constexpr uint32_t kD = 0x403200;
+constexpr uint32_t kTop = 0x403FFF;
+constexpr uint32_t kE = 0x404000;
+constexpr uint32_t kF = 0x404100;
 constexpr uint32_t kBelowAll = 0x300000;
 constexpr uint32_t kAboveAll = 0x500000;
 constexpr UINT kFollowSelection = 1135;
@@ -20,6 +26,7 @@ protected:
         PluginTest::SetUp();
         AddBlock(0x401000, 0x1000, 0x90);
         AddBlock(0x403000, 0x1000, 0x90);
+        AddBlock(0x404000, 0x1000, 0x90);
     }
 
     // Every move of the CPU pane is thread 0, no dump or stack address, mode 13.
@@ -72,6 +79,14 @@ TEST_F(NavigationTest, EachDirectionMovesWrapsOrGivesUp) {
         {"start between or on bookmarks compares strictly", {kA, kC}, {},
          {{true, kA + 1, kMoved}, {false, kC - 1, kMoved}, {true, kA, kMoved}, {false, kC, kMoved}},
          {kC, kA, kC, kA}, 0, nullptr},
+        {"back over a block of disabled ones lands on the highest active one in the block below",
+         {kA, kLowTop, kD}, {kC}, {{false, kD, kMoved}, {false, kLowTop, kMoved}}, {kLowTop, kA}, 0, nullptr},
+        {"an unreachable one just below a block of disabled ones ends the backward search",
+         {kA, kHoleTop, kD}, {kC}, {{false, kD, kWrapped}}, {kD}, 0, nullptr},
+        {"back over blocks that touch lands on the last byte of the lower one",
+         {kA, kTop, kF}, {kE}, {{false, kF, kMoved}, {false, kTop, kMoved}}, {kTop, kA}, 0, nullptr},
+        {"back over disabled ones in two blocks that touch lands in the block below both",
+         {kA, kF}, {kC, kTop, kE}, {{false, kF, kMoved}}, {kA}, 0, "Bk. (1/02/5)"},
         {"forward wraps to the lowest active reachable one", {kC, kD}, {kA},
          {{true, kD, kWrapped}}, {kC}, 0, "Bk. (2/02/3)"},
         {"a single active bookmark wraps onto itself", {kC}, {},

@@ -2,8 +2,10 @@
 # Installs what building needs on Debian, when missing; with "tests", also what
 # running the tests under Wine here needs; with "tests-emulated", what running
 # them in the emulated guest needs instead (tests/vm/); with "screenshots" or
-# "screenshots-emulated", that and what tools/screenshots.sh needs besides.
+# "screenshots-emulated", that and what tools/screenshots.sh needs besides;
+# with "rebuilds", what bench/rebuilds/run.sh needs (npm, a native g++, capstone).
 set -euo pipefail
+. "$(dirname "$0")/apt-retry.sh"
 
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
@@ -13,6 +15,8 @@ test_packages=(googletest python3-pefile)
 wine_packages=(wine wine32:i386 xvfb xauth)
 guest_packages=(qemu-system-x86 debootstrap e2fsprogs)
 picture_packages=(python3-pil)
+rebuild_packages=(g++ python3-capstone python3-pefile)
+command -v npm >/dev/null || rebuild_packages+=(npm)  # npm may come with a Node.js of its own
 
 packages=("${build_packages[@]}")
 case "${1:-}" in
@@ -20,6 +24,7 @@ case "${1:-}" in
   tests-emulated) packages+=("${test_packages[@]}" "${guest_packages[@]}") ;;
   screenshots) packages+=("${test_packages[@]}" "${wine_packages[@]}" "${picture_packages[@]}") ;;
   screenshots-emulated) packages+=("${test_packages[@]}" "${guest_packages[@]}" "${picture_packages[@]}") ;;
+  rebuilds) packages+=("${rebuild_packages[@]}") ;;
 esac
 
 for p in "${packages[@]}"; do have "$p" || need+=("$p"); done
@@ -29,5 +34,6 @@ sudo=""
 if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi
 echo "Installing: ${need[*]}"
 case " ${need[*]} " in *":i386"*) $sudo dpkg --add-architecture i386 ;; esac
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
+export DEBIAN_FRONTEND=noninteractive
+apt_update $sudo
+apt_install "$(apt_release)" $sudo -- -y -qq --no-install-recommends "${need[@]}"

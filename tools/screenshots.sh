@@ -42,7 +42,10 @@ if [ "$emulated" = 1 ]; then
   packages=$(/usr/bin/python3 tools/package_closure.py xvfb --without libglx-mesa0)
   missing=()
   for p in $packages; do ls "$before/debs/${p}"_*.deb >/dev/null 2>&1 || missing+=("$p"); done
-  if [ ${#missing[@]} -gt 0 ]; then (cd "$before/debs" && apt-get download -q "${missing[@]}" 2>&1 | grep -v -e '^Get:' -e '^Fetched' -e 'unsandboxed' || true); fi
+  if [ ${#missing[@]} -gt 0 ]; then
+    . tools/apt-retry.sh
+    apt_download "$before/debs" "${missing[@]}" 2>&1 | grep -v -e '^Get:' -e '^Fetched' -e 'unsandboxed' || true
+  fi
   cat >"$before/before.sh" <<GUEST
 # Sourced in the guest (run-in-guest.sh): unpacks the packages that it lacks,
 # starts Xvfb, and switches the prefix's graphics driver to X11.

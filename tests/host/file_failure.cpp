@@ -22,7 +22,7 @@ int g_readsToFailure = 0;
 bool g_failFlush = false;
 bool g_failClose = false;
 SizeAnswer g_size = {};
-std::set<FILE*> g_readFailed;
+std::set<FILE*> g_failedStreams;   // a failed read or write sets the stream's error, as the runtime's does
 
 // Counts down a scripted n-th call; true for the call that must fail.
 bool Due(int& countdown) { return countdown > 0 && --countdown == 0; }
@@ -36,12 +36,14 @@ FILE* __cdecl StubFopen(const char* path, const char* mode) {
 }
 
 size_t __cdecl StubFwrite(const void* data, size_t size, size_t count, FILE* file) {
-    return Due(g_writesToFailure) ? 0 : std::fwrite(data, size, count, file);
+    if (!Due(g_writesToFailure)) return std::fwrite(data, size, count, file);
+    g_failedStreams.insert(file);
+    return 0;
 }
 
 size_t __cdecl StubFread(void* data, size_t size, size_t count, FILE* file) {
     if (!Due(g_readsToFailure)) return std::fread(data, size, count, file);
-    g_readFailed.insert(file);
+    g_failedStreams.insert(file);
     return 0;
 }
 
@@ -51,10 +53,10 @@ int __cdecl StubFflush(FILE* file) {
     return EOF;
 }
 
-int __cdecl StubFerror(FILE* file) { return g_readFailed.count(file) ? 1 : std::ferror(file); }
+int __cdecl StubFerror(FILE* file) { return g_failedStreams.count(file) ? 1 : std::ferror(file); }
 
 int __cdecl StubFclose(FILE* file) {
-    g_readFailed.erase(file);
+    g_failedStreams.erase(file);
     int result = std::fclose(file);
     if (!g_failClose) return result;
     g_failClose = false;
@@ -110,7 +112,7 @@ void ResetFileStubs() {
     g_failFlush = false;
     g_failClose = false;
     g_size = {};
-    g_readFailed.clear();
+    g_failedStreams.clear();
 }
 
 }  // namespace sim

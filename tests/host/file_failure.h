@@ -5,7 +5,8 @@
 //
 //   sim::InstallFileStubs(plugin)   rewrites those imports; the names patched
 //   sim::FailFileOpen()             the next fopen returns null
-//   sim::FailFileWrite(n)           the n-th fwrite from now (1 = next) writes nothing and returns 0
+//   sim::FailFileWrite(n)           the n-th fwrite from now (1 = next) writes nothing and returns 0; ferror then
+//                                   reports the error for that stream, as it does after a real failure
 //   sim::FailFileRead(n)            the n-th fread from now reads nothing and returns 0; ferror then
 //                                   reports an error on that file
 //   sim::FailFileFlush()             the next fflush writes nothing and returns EOF, as the runtime's

@@ -8,14 +8,15 @@ namespace sim {
 
 namespace {
 
-constexpr uint32_t kPeOffset = 0x80, kOptional = kPeOffset + 24, kExports = 0x200, kExportName = 0x300;
+constexpr uint32_t kPeOffset = 0x80, kOptional = kPeOffset + 24, kSections = kOptional + 0xE0, kExports = 0x200,
+                   kExportName = 0x300, kRelocations = 0x400;
 
 void Put16(std::vector<uint8_t>& bytes, uint32_t at, uint16_t value) { std::memcpy(&bytes[at], &value, 2); }
 void Put32(std::vector<uint8_t>& bytes, uint32_t at, uint32_t value) { std::memcpy(&bytes[at], &value, 4); }
 
 }  // namespace
 
-std::vector<uint8_t> PeHeaderBytes(const PeHeader& header) {
+std::vector<uint8_t> PeHeaderBytes(const PeHeader& header, const PeCode& code) {
     std::vector<uint8_t> bytes(0x1000, 0);
     bytes[0] = 'M';
     bytes[1] = 'Z';
@@ -37,12 +38,36 @@ std::vector<uint8_t> PeHeaderBytes(const PeHeader& header) {
         Put32(bytes, kExports + 12, kExportName);
         std::memcpy(&bytes[kExportName], header.exportName.c_str(), header.exportName.size() + 1);
     }
+    if (code.size) {
+        std::memcpy(&bytes[kSections], ".text", 5);
+        Put32(bytes, kSections + 8, code.size);
+        Put32(bytes, kSections + 12, 0x1000);
+        Put32(bytes, kSections + 16, code.size);
+        Put32(bytes, kSections + 20, 0x400);
+        Put32(bytes, kSections + 36, 0x60000020);              // code, executable, readable
+    }
+    // One block per 4 KB page, as linkers write them.
+    uint32_t at = kRelocations;
+    for (size_t i = 0; i < code.relocations.size();) {
+        const uint32_t page = code.relocations[i] & ~0xFFFu;
+        const uint32_t block = at;
+        at += 8;
+        for (; i < code.relocations.size() && (code.relocations[i] & ~0xFFFu) == page; ++i, at += 2)
+            Put16(bytes, at, uint16_t(0x3000 | (code.relocations[i] & 0xFFF)));
+        Put32(bytes, block, page);
+        Put32(bytes, block + 4, at - block);
+    }
+    if (at != kRelocations) {
+        Put32(bytes, kOptional + 136, kRelocations);
+        Put32(bytes, kOptional + 140, at - kRelocations);
+    }
     return bytes;
 }
 
-void AddModuleImage(uint32_t base, uint32_t size, const std::string& shortName, const PeHeader& header) {
+void AddModuleImage(uint32_t base, uint32_t size, const std::string& shortName, const PeHeader& header,
+                    const PeCode& code) {
     AddModule(base, size, shortName);
-    AddBlock(base, PeHeaderBytes(header));
+    AddBlock(base, PeHeaderBytes(header, code));
 }
 
 }  // namespace sim

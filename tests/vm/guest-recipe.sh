@@ -5,8 +5,20 @@ debian_suite=bookworm
 
 in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive "$@"; }
 
+# A package mirror in the middle of an update fails debootstrap for some
+# minutes: up to three attempts, each into an empty folder.
 bootstrap_system() {
-  debootstrap --variant=minbase --arch=amd64 "$debian_suite" "$root" "$debian_mirror"
+  local try
+  for try in 1 2 3; do
+    debootstrap --variant=minbase --arch=amd64 "$debian_suite" "$root" "$debian_mirror" && return 0
+    [ "$try" = 3 ] && break
+    echo "guest: debootstrap failed (attempt $try of 3); again in 30 s" >&2
+    findmnt -rn -o TARGET | { grep "^$root/" || true; } | sort -r | xargs -r umount -l || true
+    rm -rf --one-file-system "$root"
+    sleep 30
+  done
+  apt_advice "debootstrap failed three times"
+  return 1
 }
 
 # The 64-bit system with its kernel; Wine's packages, the 32-bit ones among
@@ -17,9 +29,9 @@ install_system() {
   chmod +x "$root/usr/sbin/policy-rc.d"
   mount -t proc proc "$root/proc"
   in_root dpkg --add-architecture i386
-  in_root apt-get update -q
-  in_root apt-get install -y -q --no-install-recommends -o Dpkg::Use-Pty=0 linux-image-amd64
-  in_root apt-get install -y -q --no-install-recommends --download-only wine wine32:i386
+  apt_update in_root
+  apt_install "$debian_suite" in_root -- -y -q --no-install-recommends -o Dpkg::Use-Pty=0 linux-image-amd64
+  apt_install "$debian_suite" in_root -- -y -q --no-install-recommends --download-only wine wine32:i386
   umount "$root/proc"
 }
 

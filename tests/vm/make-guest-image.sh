@@ -12,6 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/guest.sh"
 . "$here/guest-recipe.sh"
 . "$here/boot.sh"
+. "$here/../../tools/apt-retry.sh"
 
 [ -f "$image_dir/ready" ] && exit 0
 if [ "$(id -u)" != 0 ]; then
@@ -98,7 +99,7 @@ provision() {
 
 echo "guest: making the test guest in $image_dir (once per machine; limit ${image_limit} s)" >&2
 export root tmp here debian_mirror debian_suite
-export -f in_root bootstrap_system install_system finish_root
+export -f in_root bootstrap_system install_system finish_root apt_update apt_install apt_advice
 step "debootstrap of Debian $debian_suite" bash -c 'set -euo pipefail; bootstrap_system'
 step "kernel and Wine packages" bash -c 'set -euo pipefail; install_system'
 step "disk image" bash -c 'set -euo pipefail; finish_root'

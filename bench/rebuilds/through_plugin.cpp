@@ -1,0 +1,102 @@
+// The accuracy benchmark through the plug-in: OllyDbg.exe A.dll A.symbols
+// B.dll B.symbols [NAME], another simulated debugger run under Wine. Build A
+// is mapped into the debugged process at 0x10000000 as module NAME (the
+// file's name up to its first '-' when not given), a bookmark is toggled on
+// every function's first instruction and on the 5th of every function of at
+// least 10, the JSON list is exported from the plug-in menu; a fresh
+// plug-in then sees build B at 0x23450000 and imports the list. Each bookmark
+// in the host's table is scored against B's symbols as the native accuracy
+// program scores them (tests/rebuild_score.h), beside the core's own search
+// of the same patterns in this process, and the import's time is printed.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "host/process_setup.h"
+#include "rebuild_round_trip.h"
+
+namespace {
+
+std::string g_paths[4];
+std::string g_name;
+
+class ThroughPlugin : public RebuildRoundTrip {
+public:
+    void TestBody() override {
+        rebuild::Build a, b;
+        ASSERT_TRUE(rebuild::LoadDll(g_paths[0], 0x10000000, &a) && rebuild::LoadSymbols(g_paths[1], &a))
+            << "cannot load " << g_paths[0];
+        ASSERT_TRUE(rebuild::LoadDll(g_paths[2], 0x23450000, &b) && rebuild::LoadSymbols(g_paths[3], &b))
+            << "cannot load " << g_paths[2];
+        const std::vector<rebuild::Bookmark> marks = rebuild::ChooseBookmarks(a);
+        std::printf("A: %zu functions, %zu KB of code; B: %zu functions, %zu KB of code; module \"%s\"\n",
+                    a.functions.size(), rebuild::CodeBytes(a) / 1024, b.functions.size(),
+                    rebuild::CodeBytes(b) / 1024, g_name.c_str());
+
+        const Carried carried = Carry(a, b, marks, g_name, true);
+        rebuild::Score first, fifth, all;
+        rebuild::ScoreBookmarks(a, b, marks, carried.outcomes, &first, &fifth);
+        all.Add(first);
+        all.Add(fifth);
+        std::printf("through the plug-in (export, import):\n");
+        rebuild::Print("first instruction", first);
+        rebuild::Print("5th instruction", fifth);
+        rebuild::Print("all", all);
+        std::printf("status: %s\n", carried.status.c_str());
+        std::printf("placed %zu (%zu active), of them by offset without a pattern %zu; export %.3f s, import %.3f s\n",
+                    all.correct + all.wrong, carried.placedActive, carried.placedWithoutPattern,
+                    carried.exportSeconds, carried.importSeconds);
+
+        // The same patterns built and searched by the core in this process.
+        LARGE_INTEGER frequency, started, ended;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&started);
+        const std::vector<rebuild::Outcome> direct = rebuild::SearchDirectly(a, b, marks);
+        QueryPerformanceCounter(&ended);
+        rebuild::Score directFirst, directFifth, directAll;
+        rebuild::ScoreBookmarks(a, b, marks, direct, &directFirst, &directFifth);
+        directAll.Add(directFirst);
+        directAll.Add(directFifth);
+        std::printf("the core's own search in this process (patterns made in A and searched in B in %.3f s):\n",
+                    double(ended.QuadPart - started.QuadPart) / double(frequency.QuadPart));
+        rebuild::Print("all", directAll);
+        size_t differ = 0;
+        for (size_t i = 0; i < marks.size(); ++i) {
+            const rebuild::Outcome &p = carried.outcomes[i], &d = direct[i];
+            const bool placed = p.kind == rebuild::Outcome::kPlaced;
+            const bool placedDirectly = d.kind == rebuild::Outcome::kPlaced;
+            if (placed != placedDirectly || (placed && p.address != d.address)) {
+                if (++differ <= 20)
+                    std::printf("differs: %s%s: plug-in %s %08X, core %s %08X\n",
+                                a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "",
+                                placed ? "placed at" : "not placed", p.address,
+                                placedDirectly ? "placed at" : "not placed", d.address);
+            }
+        }
+        std::printf("the plug-in and the core differ on %zu of %zu bookmarks\n", differ, marks.size());
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    sim::PrepareHostProcess(nullptr);
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: OllyDbg.exe A.dll A.symbols B.dll B.symbols [NAME]\n");
+        return 2;
+    }
+    for (int i = 0; i < 4; ++i) g_paths[i] = argv[i + 1];
+    if (argc > 5) {
+        g_name = argv[5];
+    } else {
+        const std::string file = g_paths[0].substr(g_paths[0].find_last_of("/\\") + 1);
+        g_name = file.substr(0, std::min(file.find_first_of("-."), size_t(8)));
+    }
+    ::testing::RegisterTest("Rebuilds", "ThroughPlugin", nullptr, nullptr, __FILE__, __LINE__,
+                            []() -> ThroughPlugin* { return new ThroughPlugin(); });
+    return RUN_ALL_TESTS();
+}

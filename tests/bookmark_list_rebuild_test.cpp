@@ -1,0 +1,167 @@
+// A JSON bookmark list read into a run where a module is another build: each
+// bookmark carries the code around it as a pattern, which is searched in the
+// new build's code; found once, the bookmark is placed there, active when its
+// instruction is still the one recorded. Modules of the same build are placed
+// without a search.
+#include "host/pe_header.h"
+#include "host/plugin_fixture.h"
+#include "host/temp_folder.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int kImport = 2, kExport = 3;
+constexpr DWORD kJsonType = 2;
+constexpr uint32_t kOldBase = 0x400000, kNewBase = 0x800000, kHelper = 0x10000000, kCode = 0x1000;
+
+using Bytes = std::vector<uint8_t>;
+
+void Put32(Bytes& bytes, size_t at, uint32_t value) { std::memcpy(&bytes[at], &value, 4); }
+
+// Routines one after the other, each padded with INT3 to 16 bytes, as
+// compilers lay them out; where each starts, relative to the module.
+struct Code {
+    Bytes bytes;
+    std::vector<uint32_t> starts;
+    std::vector<uint32_t> relocations;
+};
+
+// PUSH EBP; MOV EBP,ESP, then the body, then RETN.
+Bytes Routine(const Bytes& body) {
+    Bytes routine = {0x55, 0x8B, 0xEC};
+    routine.insert(routine.end(), body.begin(), body.end());
+    routine.push_back(0xC3);
+    return routine;
+}
+Bytes MovEax(uint32_t value) {
+    return {0xB8, uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+}
+
+void Append(Code& code, const Bytes& routine) {
+    code.starts.push_back(kCode + uint32_t(code.bytes.size()));
+    code.bytes.insert(code.bytes.end(), routine.begin(), routine.end());
+    while (code.bytes.size() % 16) code.bytes.push_back(0xCC);
+}
+
+// The program's code in one build: the first routine returns a constant, the
+// second calls it, the third returns another constant (changed in the new
+// build), the fourth a third one (twice in the new build), the fifth, after a
+// NOP, the first routine's address (a relocated field). The new build has a
+// routine more in front.
+Code Build(uint32_t base, bool rebuilt) {
+    Code code;
+    if (rebuilt) Append(code, Routine(MovEax(0x99999999)));
+    const size_t first = code.starts.size();
+    Append(code, Routine({0xB8, 0x11, 0x11, 0x11, 0x11, 0x33, 0xC0}));
+    const uint32_t call = kCode + uint32_t(code.bytes.size()) + 3;
+    Bytes calling = Routine({0xE8, 0, 0, 0, 0, 0xB8, 0x22, 0x22, 0x22, 0x22});
+    Put32(calling, 4, code.starts[first] - (call + 5));
+    Append(code, calling);
+    Append(code, Routine(MovEax(rebuilt ? 0x44444444 : 0x33333333)));
+    Append(code, Routine(MovEax(0x55555555)));
+    if (rebuilt) Append(code, Routine(MovEax(0x55555555)));
+    code.relocations.push_back(kCode + uint32_t(code.bytes.size()) + 5);
+    Bytes pointing = MovEax(base + code.starts[first]);
+    pointing.insert(pointing.begin(), 0x90);
+    Append(code, Routine(pointing));
+    return code;
+}
+
+// The bookmarks' places in a build: the first routine's start, the second's
+// CALL, the third's and the fourth's starts, the fifth's MOV.
+std::vector<uint32_t> Marks(uint32_t base, const Code& code) {
+    const size_t first = code.starts.size() == 7 ? 1 : 0;
+    return {base + code.starts[first], base + code.starts[first + 1] + 3, base + code.starts[first + 2],
+            base + code.starts[first + 3], base + code.starts.back() + 4};
+}
+
+class BookmarkListRebuildTest : public PluginTest {
+protected:
+    // "target" at base in one build or the other, "helper" the same always.
+    Code OpenProgram(uint32_t base, bool rebuilt) {
+        Code code = Build(base, rebuilt);
+        sim::AddModuleImage(base, 0x10000, "target", {rebuilt ? 0x5F000002u : 0x5F000001u, 0x10000, 0, false, ""},
+                            {0x1000, code.relocations});
+        AddBlock(base + kCode, code.bytes);
+        sim::AddModuleImage(kHelper, 0x10000, "helper", {0x5F000009, 0x10000, 0, true, "helper.dll"}, {0x1000, {}});
+        AddBlock(kHelper + kCode, Routine(MovEax(0x77777777)));
+        AddBlock(0x600000, {0x90});
+        ShowBlock(0x600000, 1);
+        EXPECT_EQ(0, Start());
+        return code;
+    }
+    void Choose(int command, const std::string& file) {
+        sim::ChooseFile(folder_.Path(file), kJsonType);
+        Action(kOriginPluginMenu, command);
+    }
+    std::string Exported() {
+        const auto bytes = sim::ReadFileBytes(folder_.Path("list.json"));
+        return bytes ? std::string(bytes->begin(), bytes->end()) : "";
+    }
+    void NextRun() {
+        PluginTest::TearDown();
+        PluginTest::SetUp();
+    }
+    void Rewrite(const std::string& text) {
+        ASSERT_TRUE(sim::WriteFileBytes(folder_.Path("list.json"), Bytes(text.begin(), text.end())));
+    }
+
+    sim::TempFolder folder_;
+};
+
+TEST_F(BookmarkListRebuildTest, AnotherBuildIsSearchedByCodePatternsAndTheSameBuildIsNot) {
+    const std::vector<uint32_t> marks = Marks(kOldBase, OpenProgram(kOldBase, false));
+    for (uint32_t address : marks) dll.zt_Toggle(address);
+    dll.zt_Toggle(kHelper + kCode + 3);
+    for (size_t i = 0; i < marks.size(); ++i) SetName(marks[i], "mark " + std::to_string(i));
+    Choose(kExport, "list.json");
+    std::string list = Exported();
+    // The call's displacement and the relocated address are wildcards.
+    EXPECT_NE(std::string::npos, list.find("\"pattern\":\"E8 ?? ?? ?? ?? B8 22 22 22 22 C3")) << list;
+    EXPECT_NE(std::string::npos, list.find("90 B8 ?? ?? ?? ?? C3")) << list;
+    // The first bookmark was made before its code was patched.
+    const std::string recorded = "\"original_instruction\":\"PUSH EBP\"";
+    ASSERT_NE(std::string::npos, list.find(recorded));
+    list.replace(list.find(recorded), recorded.size(), "\"original_instruction\":\"NOP\"");
+    Rewrite(list);
+
+    NextRun();
+    const std::vector<uint32_t> moved = Marks(kNewBase, OpenProgram(kNewBase, true));
+    const size_t readsBefore = sim::MemoryReads().size();
+    Choose(kImport, "list.json");
+
+    EXPECT_EQ((std::vector<uint32_t>{moved[0], moved[1], moved[4], kHelper + kCode + 3}), BookmarkAddresses());
+    EXPECT_EQ("mark 0", Bookmark(moved[0])->name);
+    EXPECT_EQ(0, Bookmark(moved[0])->active);   // the instruction there is not the one recorded
+    EXPECT_EQ(1, Bookmark(moved[1])->active);   // CALL to another address: the same instruction
+    EXPECT_EQ(1, Bookmark(moved[4])->active);
+    EXPECT_EQ(1, Bookmark(kHelper + kCode + 3)->active);
+    EXPECT_EQ("Zentrilo: 4 bookmarks imported, 3 found in the new build of target (1 disabled, another "
+              "instruction), 1 not found, 1 ambiguous!",
+              LastFlash());
+    // The helper, the same build, was not read whole.
+    for (size_t i = readsBefore; i < sim::MemoryReads().size(); ++i) {
+        const sim::MemoryRead& read = sim::MemoryReads()[i];
+        EXPECT_FALSE(read.address - kHelper < 0x10000 && read.count >= 0x1000) << std::hex << read.address;
+    }
+}
+
+TEST_F(BookmarkListRebuildTest, PatternsThatAreNotCodePatternsRefuseTheFile) {
+    OpenProgram(kOldBase, false);
+    const std::string head = "{\"format\": \"zentrilo-bookmarks\", \"bookmarks\": [{\"address\": 1, ";
+    for (const char* fields : {"\"pattern\": \"55 8B EC\", \"pattern_position\": 3", "\"pattern\": \"?? ??\"",
+                               "\"pattern\": \"55  8B\"", "\"pattern\": \"5G\""}) {
+        Rewrite(head + fields + "}]}");
+        Choose(kImport, "list.json");
+        EXPECT_EQ("[ERROR]: Nothing imported, bookmark 1: \"pattern\" is not a code pattern at \"pattern_position\"!",
+                  LastFlash())
+            << fields;
+    }
+    EXPECT_TRUE(BookmarkAddresses().empty());
+}
+
+}  // namespace

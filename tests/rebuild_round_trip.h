@@ -1,0 +1,32 @@
+// Bookmarks carried from one build of a module to another through the
+// plug-in, as a user does it: build A mapped into the debugged process, a
+// bookmark toggled at each chosen instruction and named by its number, the
+// JSON list exported from the plug-in menu; then a fresh plug-in with build B
+// mapped at another base, the list imported, and the host's table read back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/plugin_fixture.h"
+#include "host/temp_folder.h"
+#include "rebuild_score.h"
+
+class RebuildRoundTrip : public PluginTest {
+protected:
+    struct Carried {
+        std::vector<rebuild::Outcome> outcomes;  // per bookmark, from the host's table after the import
+        size_t placedActive = 0;
+        size_t placedWithoutPattern = 0;         // placed by offset: the entry had no pattern
+        double exportSeconds = 0;
+        double importSeconds = 0;
+        std::string status;                      // the import's status line
+    };
+
+    // The module is called `name` in both runs; `lean`: the host's lean
+    // tables (no guard pages), for thousands of bookmarks.
+    Carried Carry(const rebuild::Build& a, const rebuild::Build& b, const std::vector<rebuild::Bookmark>& marks,
+                  const std::string& name, bool lean);
+
+    sim::TempFolder folder_;
+};

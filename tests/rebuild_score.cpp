@@ -1,0 +1,275 @@
+#include "rebuild_score.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "core/code_signature.h"
+#include "core/x86_length.h"
+
+namespace rebuild {
+
+namespace {
+
+uint32_t Read32(const uint8_t* at) {
+    uint32_t v;
+    std::memcpy(&v, at, 4);
+    return v;
+}
+
+// The function's bytes with its wildcards as the builder makes them; equal
+// for two builds when the code changed only in wildcard bytes.
+std::vector<uint8_t> Masked(const Build& m, const Function& f, size_t length) {
+    std::vector<uint8_t> fixed(length, 0), out(2 * length, 0);
+    zt::MarkFixedBytes(m.view, f.rva, length, fixed.data());
+    for (size_t i = 0; i < length; ++i) {
+        out[2 * i] = fixed[i];
+        out[2 * i + 1] = fixed[i] ? m.image[f.rva + i] : 0;
+    }
+    return out;
+}
+
+// One token an instruction: its bytes with the wildcards blanked.
+std::vector<uint64_t> Tokens(const Build& m, const Function& f, size_t most) {
+    std::vector<uint64_t> tokens;
+    const std::vector<uint32_t> starts = Instructions(m, f);
+    for (size_t i = 0; i < starts.size() && i < most; ++i) {
+        const uint32_t end = i + 1 < starts.size() ? starts[i + 1] : f.size;
+        const std::vector<uint8_t> masked =
+            Masked(m, Function{f.name, f.rva + starts[i], end - starts[i]}, end - starts[i]);
+        uint64_t h = 1469598103934665603ull;
+        for (uint8_t c : masked) h = (h ^ c) * 1099511628211ull;
+        tokens.push_back(h);
+    }
+    return tokens;
+}
+
+// The index of B's instruction that A's instruction `index` lines up with in
+// a longest common subsequence of the functions' first instructions; -1 when
+// it has none (it changed).
+int AlignedInstruction(const Build& a, const Function& fa, const Build& b, const Function& fb, size_t index) {
+    const std::vector<uint64_t> x = Tokens(a, fa, 48), y = Tokens(b, fb, 96);
+    const size_t n = x.size(), m = y.size();
+    std::vector<std::vector<int>> lcs(n + 1, std::vector<int>(m + 1, 0));
+    for (size_t i = n; i-- > 0;)
+        for (size_t j = m; j-- > 0;)
+            lcs[i][j] = x[i] == y[j] ? lcs[i + 1][j + 1] + 1 : std::max(lcs[i + 1][j], lcs[i][j + 1]);
+    size_t i = 0, j = 0;
+    while (i < n && j < m) {
+        if (x[i] == y[j] && lcs[i][j] == lcs[i + 1][j + 1] + 1) {
+            if (i == index) return static_cast<int>(j);
+            ++i, ++j;
+        } else if (lcs[i + 1][j] >= lcs[i][j + 1]) {
+            if (i == index) return -1;
+            ++i;
+        } else {
+            ++j;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool LoadDll(const std::string& path, uint32_t base, Build* m) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (file.size() < 0x200) return false;
+    zt::PeFacts header;
+    if (!zt::ReadPeFacts(file.data(), file.size(), &header)) return false;
+    m->image.assign(header.sizeOfImage, 0);
+    const uint32_t nt = Read32(&file[0x3C]);
+    const unsigned sections = file[nt + 6] | file[nt + 7] << 8;
+    const unsigned optionalSize = file[nt + 20] | file[nt + 21] << 8;
+    const uint32_t headerSize = Read32(&file[nt + 24 + 60]);
+    std::memcpy(m->image.data(), file.data(), std::min<size_t>(headerSize, file.size()));
+    for (unsigned s = 0; s < sections; ++s) {
+        const uint8_t* h = &file[nt + 24 + optionalSize + 40 * s];
+        const uint32_t rva = Read32(h + 12), rawSize = Read32(h + 16), raw = Read32(h + 20);
+        const uint32_t virtualSize = Read32(h + 8);
+        const uint32_t take = std::min(rawSize, virtualSize ? virtualSize : rawSize);
+        if (raw + take <= file.size() && rva + take <= m->image.size())
+            std::memcpy(&m->image[rva], &file[raw], take);
+    }
+    if (!zt::ReadPeFacts(m->image.data(), m->image.size(), &m->facts)) return false;
+    const size_t count = zt::ReadRelocations(m->image.data(), m->image.size(), m->facts, nullptr, 0);
+    m->relocations.resize(count);
+    m->relocations.resize(
+        zt::ReadRelocations(m->image.data(), m->image.size(), m->facts, m->relocations.data(), count));
+    const uint32_t delta = base - m->facts.imageBase;
+    for (uint32_t rva : m->relocations) {
+        const uint32_t v = Read32(&m->image[rva]) + delta;
+        std::memcpy(&m->image[rva], &v, 4);
+    }
+    m->view = zt::ModuleView{base, static_cast<uint32_t>(m->image.size()), m->image.data(), nullptr,
+                             m->relocations.data(), m->relocations.size(), m->facts.code, m->facts.codeCount};
+    return true;
+}
+
+bool LoadSymbols(const std::string& path, Build* m) {
+    std::ifstream in(path);
+    if (!in) return false;
+    std::map<uint32_t, std::string> starts;
+    std::map<std::string, int> seen;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string address, type, name;
+        if (!(words >> address >> type >> name) || (type != "t" && type != "T") || name[0] == '.') continue;
+        const uint32_t rva = static_cast<uint32_t>(std::stoul(address, nullptr, 16)) - m->facts.imageBase;
+        bool code = false;
+        for (size_t r = 0; r < m->facts.codeCount; ++r)
+            code = code || (rva >= m->facts.code[r].begin && rva < m->facts.code[r].end);
+        if (!code) continue;
+        ++seen[name];
+        starts.emplace(rva, name);  // the first name of an address
+    }
+    for (auto it = starts.begin(); it != starts.end(); ++it) {
+        auto next = std::next(it);
+        uint32_t end = next != starts.end() ? next->first : it->first;
+        for (size_t r = 0; r < m->facts.codeCount; ++r)
+            if (it->first >= m->facts.code[r].begin && it->first < m->facts.code[r].end &&
+                (next == starts.end() || next->first > m->facts.code[r].end))
+                end = m->facts.code[r].end;
+        m->functions.push_back(Function{it->second, it->first, end - it->first});
+    }
+    for (size_t i = 0; i < m->functions.size(); ++i)
+        if (seen[m->functions[i].name] == 1) m->byName[m->functions[i].name] = i;
+    return !m->functions.empty();
+}
+
+std::vector<uint32_t> Instructions(const Build& m, const Function& f) {
+    std::vector<uint32_t> starts;
+    uint32_t at = 0;
+    while (at < f.size) {
+        zt::X86Fields x;
+        if (!zt::DecodeX86(&m.image[f.rva + at], f.size - at, &x)) break;
+        starts.push_back(at);
+        at += x.length;
+    }
+    return starts;
+}
+
+std::vector<Bookmark> ChooseBookmarks(const Build& a) {
+    std::vector<Bookmark> marks;
+    for (size_t i = 0; i < a.functions.size(); ++i) {
+        const std::vector<uint32_t> starts = Instructions(a, a.functions[i]);
+        if (starts.empty()) continue;
+        marks.push_back(Bookmark{i, false, 0});
+        if (starts.size() >= 10) marks.push_back(Bookmark{i, true, starts[4]});
+    }
+    return marks;
+}
+
+std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
+                                    std::vector<zt::CodePattern>* kept) {
+    std::vector<uint32_t> addresses;
+    for (const Bookmark& k : marks) addresses.push_back(AddressIn(a, k));
+    std::vector<zt::CodePattern> patterns(addresses.size());
+    zt::BuildPatterns(a.view, addresses.data(), addresses.size(), patterns.data());
+    std::vector<zt::PatternMatch> results(patterns.size());
+    zt::SearchPatterns(b.view, patterns.data(), patterns.size(), results.data());
+    std::vector<Outcome> outcomes;
+    for (size_t i = 0; i < patterns.size(); ++i) {
+        Outcome o{Outcome::kPlaced, results[i].address, patterns[i].unique != 0};
+        if (patterns[i].length == 0)
+            o.kind = Outcome::kNoPattern;
+        else if (zt::PlacementOf(patterns[i], results[i]) == zt::Placement::kNotFound)
+            o.kind = Outcome::kNotFound;
+        else if (zt::PlacementOf(patterns[i], results[i]) == zt::Placement::kAmbiguous)
+            o.kind = Outcome::kAmbiguous;
+        outcomes.push_back(o);
+    }
+    if (kept) *kept = std::move(patterns);
+    return outcomes;
+}
+
+void Score::Add(const Score& s) {
+    total += s.total, correct += s.correct, wrong += s.wrong, notFound += s.notFound, ambiguous += s.ambiguous;
+    notPlaced += s.notPlaced, noPattern += s.noPattern, unchanged += s.unchanged;
+    unchangedCorrect += s.unchangedCorrect, wrongSameFunction += s.wrongSameFunction;
+    noCounterpart += s.noCounterpart, notUniqueAtExport += s.notUniqueAtExport;
+}
+
+std::vector<Verdict> ScoreBookmarks(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
+                                    const std::vector<Outcome>& outcomes, Score* first, Score* fifth) {
+    std::vector<Verdict> verdicts;
+    for (size_t i = 0; i < marks.size(); ++i) {
+        const Bookmark& k = marks[i];
+        const Outcome& o = outcomes[i];
+        const Function& fa = a.functions[k.function];
+        Score& s = k.fifth ? *fifth : *first;
+        ++s.total;
+        if (o.kind != Outcome::kNoPattern && !o.uniqueAtExport) ++s.notUniqueAtExport;
+        auto counterpart = b.byName.find(fa.name);
+        const bool known = counterpart != b.byName.end() && a.byName.count(fa.name);
+        Verdict v{Verdict::kNotPlaced, 0, false};
+        if (known) {
+            const Function& fb = b.functions[counterpart->second];
+            v.unchanged = fa.size == fb.size && Masked(a, fa, fa.size) == Masked(b, fb, fb.size);
+            if (!k.fifth) {
+                v.truth = b.view.base + fb.rva;
+            } else if (v.unchanged) {
+                v.truth = b.view.base + fb.rva + k.offset;
+            } else {
+                const int j = AlignedInstruction(a, fa, b, fb, 4);
+                if (j >= 0) v.truth = b.view.base + fb.rva + Instructions(b, fb)[j];
+            }
+        } else {
+            ++s.noCounterpart;
+        }
+        if (v.unchanged) ++s.unchanged;
+        switch (o.kind) {
+        case Outcome::kNoPattern: ++s.noPattern; break;
+        case Outcome::kNotFound: ++s.notFound; break;
+        case Outcome::kAmbiguous: ++s.ambiguous; break;
+        case Outcome::kNotPlaced: ++s.notPlaced; break;
+        case Outcome::kPlaced:
+            if (v.truth && o.address == v.truth) {
+                v.kind = Verdict::kCorrect;
+                ++s.correct;
+                if (v.unchanged) ++s.unchangedCorrect;
+            } else {
+                v.kind = Verdict::kWrong;
+                ++s.wrong;
+                if (known) {
+                    const Function& fb = b.functions[counterpart->second];
+                    if (o.address - b.view.base - fb.rva < fb.size) ++s.wrongSameFunction;
+                }
+            }
+            break;
+        }
+        verdicts.push_back(v);
+    }
+    return verdicts;
+}
+
+void Print(const char* what, const Score& s) {
+    auto pct = [](size_t a, size_t b) { return b ? 100.0 * double(a) / double(b) : 0.0; };
+    const size_t unplaced = s.notFound + s.ambiguous + s.notPlaced + s.noPattern;
+    char split[160];
+    if (s.notPlaced)
+        std::snprintf(split, sizeof split, "%zu not placed, %zu without pattern", s.notPlaced, s.noPattern);
+    else
+        std::snprintf(split, sizeof split, "%zu not found, %zu ambiguous, %zu without pattern", s.notFound,
+                      s.ambiguous, s.noPattern);
+    std::printf("%-18s %6zu bookmarks: correct %6zu (%5.1f %%), wrong %4zu (%5.2f %%), not placed %6zu (%5.1f %%: "
+                "%s)\n",
+                what, s.total, s.correct, pct(s.correct, s.total), s.wrong, pct(s.wrong, s.total), unplaced,
+                pct(unplaced, s.total), split);
+    std::printf("%-18s unchanged functions: %zu bookmarks, %zu correct (%5.1f %%); wrong in the same function %zu; "
+                "no counterpart in B %zu; not unique in A %zu\n",
+                "", s.unchanged, s.unchangedCorrect, pct(s.unchangedCorrect, s.unchanged), s.wrongSameFunction,
+                s.noCounterpart, s.notUniqueAtExport);
+}
+
+size_t CodeBytes(const Build& m) {
+    size_t bytes = 0;
+    for (size_t r = 0; r < m.facts.codeCount; ++r) bytes += m.facts.code[r].end - m.facts.code[r].begin;
+    return bytes;
+}
+
+}  // namespace rebuild
