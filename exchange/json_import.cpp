@@ -17,6 +17,7 @@
 #include "exchange/bookmark_lists.h"
 #include "exchange/exchange_record.h"
 #include "exchange/file_chooser.h"
+#include "exchange/json_events.h"
 #include "exchange/json_file_pass.h"
 #include "exchange/list_modules.h"
 #include "exchange/list_patterns.h"
@@ -73,18 +74,6 @@ struct Counts {
 enum ReadPass : uint8_t { kCheckPass, kCollectPass, kApplyPass };
 
 enum Frame : uint8_t { kRootObject, kModuleArray, kModuleObject, kBookmarkArray, kEntryObject, kIgnored };
-enum Kind : uint8_t { kNull, kBoolean, kUnsigned, kOtherNumber, kText, kContainer };
-
-struct Value {
-    Kind kind;
-    bool boolean;
-    uint64_t number;
-    const char* text;
-    size_t length;
-};
-
-Value Scalar(Kind kind, uint64_t number = 0, bool boolean = false) { return {kind, boolean, number, nullptr, 0}; }
-
 bool SameModuleName(const HostModule* module, const char* name) {
     if (!module) return false;
     char now[kModuleFieldSize];
@@ -111,38 +100,20 @@ ExchangeRecord RecordFor(const Entry& entry) {
 // twice the last one counts, also for the lists: the check pass keeps the
 // modules of the last "modules" list and counts the "bookmarks" lists, and
 // the later passes read the last of those (bookmarkLists of them).
-class ListReader {
+class ListReader : public JsonEvents<ListReader, Frame, kDeepestNesting> {
+    friend class JsonEvents<ListReader, Frame, kDeepestNesting>;   // for OnValue
+
 public:
     ListReader(ReadPass pass, ListModules& listed, LoadedModules& loaded, ImportPatterns& patterns,
                unsigned bookmarkLists = 0)
         : pass_(pass), listed_(listed), loaded_(loaded), patterns_(patterns), lastBookmarkList_(bookmarkLists) {}
 
-    const char* fault() const { return fault_; }
     unsigned bookmarkLists() const { return bookmarkLists_; }
     const Counts& counts() const { return counts_; }
     bool applied() const { return applied_; }
     bool sawPattern() const { return sawPattern_; }
     uint32_t lastApplied() const { return lastApplied_; }
 
-    bool Null() { return OnValue(Scalar(kNull)); }
-    bool Bool(bool value) { return OnValue(Scalar(kBoolean, 0, value)); }
-    bool Int(int value) { return value >= 0 ? Uint(static_cast<unsigned>(value)) : OnValue(Scalar(kOtherNumber)); }
-    bool Uint(unsigned value) { return OnValue(Scalar(kUnsigned, value)); }
-    bool Int64(int64_t value) {
-        return value >= 0 ? Uint64(static_cast<uint64_t>(value)) : OnValue(Scalar(kOtherNumber));
-    }
-    bool Uint64(uint64_t value) { return OnValue(Scalar(kUnsigned, value)); }
-    bool Double(double) { return OnValue(Scalar(kOtherNumber)); }
-    bool RawNumber(const char*, rapidjson::SizeType, bool) { return OnValue(Scalar(kOtherNumber)); }
-    bool String(const char* text, rapidjson::SizeType length, bool) {
-        return OnValue({kText, false, 0, text, length});
-    }
-    bool Key(const char* text, rapidjson::SizeType length, bool) {
-        // Keys the reader knows are short; any other is passed over.
-        CopyText(key_, text, length < sizeof key_ ? length : 0);
-        if (std::memchr(text, '\0', length)) key_[0] = '\0';
-        return true;
-    }
     bool StartObject() {
         if (depth_ == 0) return Push(kRootObject);
         switch (Top()) {
@@ -180,32 +151,10 @@ public:
         if (frame == kRootObject && !sawBookmarks_) return Fail("the file has no \"bookmarks\" list");
         return true;
     }
-    bool EndArray(rapidjson::SizeType) {
-        --depth_;
-        return true;
-    }
-
-    bool Fail(const char* format, ...) {
-        if (!fault_[0]) {
-            va_list arguments;
-            va_start(arguments, format);
-            std::vsnprintf(fault_, sizeof fault_, format, arguments);
-            va_end(arguments);
-        }
-        return false;
-    }
 
 private:
-    Frame Top() const { return frames_[depth_ - 1]; }
-    bool IsKey(const char* key) const { return std::strcmp(key_, key) == 0; }
 
-    bool Push(Frame frame) {
-        if (depth_ == kDeepestNesting) return Fail("nested deeper than %d levels", kDeepestNesting);
-        frames_[depth_++] = frame;
-        return true;
-    }
-
-    bool OnValue(const Value& value) {
+    bool OnValue(const JsonValue& value) {
         if (depth_ == 0) return Fail("not a Zentrilo bookmark list");
         switch (Top()) {
         case kRootObject: return OnTopValue(value);
@@ -218,7 +167,7 @@ private:
         return true;
     }
 
-    bool OnTopValue(const Value& value) {
+    bool OnTopValue(const JsonValue& value) {
         if (IsKey("format")) {
             if (value.kind != kText || value.length != sizeof kBookmarkListFormat - 1 ||
                 std::memcmp(value.text, kBookmarkListFormat, value.length) != 0)
@@ -243,7 +192,7 @@ private:
     }
 
     // A null value is as if the field were absent, also after another value.
-    bool Number(const Value& value, uint32_t& field, bool* present, bool nullable = true) {
+    bool Number(const JsonValue& value, uint32_t& field, bool* present, bool nullable = true) {
         if (value.kind == kNull && nullable) {
             field = 0;
             if (present) *present = false;
@@ -256,7 +205,7 @@ private:
         return true;
     }
 
-    bool Text(const Value& value, char* field, size_t fieldSize, bool nullable = false) {
+    bool Text(const JsonValue& value, char* field, size_t fieldSize, bool nullable = false) {
         if (value.kind == kNull && nullable) {
             field[0] = '\0';
             return true;
@@ -269,13 +218,13 @@ private:
         return true;
     }
 
-    bool Flag(const Value& value, uint8_t* field) {
+    bool Flag(const JsonValue& value, uint8_t* field) {
         if (value.kind != kBoolean) return Fail("%s: \"%s\" must be true or false", Owner(), key_);
         if (field) *field = value.boolean ? 1 : 0;
         return true;
     }
 
-    bool OnModuleValue(const Value& value) {
+    bool OnModuleValue(const JsonValue& value) {
         char file[kFilePathSize];
         uint32_t ignored = 0;
         ListedModule& module = module_;
@@ -296,7 +245,7 @@ private:
         return true;
     }
 
-    bool OnEntryValue(const Value& value) {
+    bool OnEntryValue(const JsonValue& value) {
         char scratch[kDisassemblyFieldSize];
         if (IsKey("address")) return Number(value, entry_.address, &entry_.hasAddress, false);
         if (IsKey("offset")) return Number(value, entry_.offset, &entry_.hasOffset);
@@ -472,9 +421,6 @@ private:
     LoadedModules& loaded_;
     ImportPatterns& patterns_;
     bool sawPattern_ = false;
-    Frame frames_[kDeepestNesting] = {};
-    int depth_ = 0;
-    char key_[32] = "";
     bool sawFormat_ = false;
     bool sawBookmarks_ = false;
     unsigned bookmarkLists_ = 0;
@@ -488,7 +434,6 @@ private:
     bool applied_ = false;
     uint32_t lastApplied_ = 0;
     char owner_[32] = "";
-    char fault_[kJsonFaultSize] = "";
 };
 
 void FlashOutcome(const Counts& counts) {

@@ -19,6 +19,7 @@
 #include "core/settings.h"
 #include "core/store.h"
 #include "core/text.h"
+#include "exchange/json_events.h"
 #include "exchange/json_file_pass.h"
 #include "exchange/module_files.h"
 #include "exchange/status_text.h"
@@ -68,16 +69,6 @@ struct Counts {
 };
 
 enum Frame : uint8_t { kRootObject, kSectionArray, kEntryObject, kIgnored };
-enum Kind : uint8_t { kNull, kBoolean, kNumber, kText, kContainer };
-
-struct Value {
-    Kind kind;
-    bool boolean;
-    const char* text;
-    size_t length;
-};
-
-Value Scalar(Kind kind, bool boolean = false) { return {kind, boolean, nullptr, 0}; }
 
 // "0x" and hexadecimal digits of either case, as x64dbg reads them.
 bool ParseOffset(const char* text, size_t length, uint32_t& offset) {
@@ -99,31 +90,17 @@ bool ParseOffset(const char* text, size_t length, uint32_t& offset) {
 
 // The handler of the reader's events. It keeps the first fault it meets, as
 // the text of a status message, and then stops the reader.
-class DatabaseReader {
+class DatabaseReader : public JsonEvents<DatabaseReader, Frame, kDeepestNesting> {
+    friend class JsonEvents<DatabaseReader, Frame, kDeepestNesting>;   // for OnValue
+
 public:
     // The passes that apply add to counts.
     DatabaseReader(Step step, const ModuleFiles& modules, Counts& counts)
         : step_(step), modules_(modules), counts_(counts) {}
 
-    const char* fault() const { return fault_; }
     bool madeBookmark() const { return madeBookmark_; }
     uint32_t lastBookmark() const { return lastBookmark_; }
 
-    bool Null() { return OnValue(Scalar(kNull)); }
-    bool Bool(bool value) { return OnValue(Scalar(kBoolean, value)); }
-    bool Int(int) { return OnValue(Scalar(kNumber)); }
-    bool Uint(unsigned) { return OnValue(Scalar(kNumber)); }
-    bool Int64(int64_t) { return OnValue(Scalar(kNumber)); }
-    bool Uint64(uint64_t) { return OnValue(Scalar(kNumber)); }
-    bool Double(double) { return OnValue(Scalar(kNumber)); }
-    bool RawNumber(const char*, rapidjson::SizeType, bool) { return OnValue(Scalar(kNumber)); }
-    bool String(const char* text, rapidjson::SizeType length, bool) { return OnValue({kText, false, text, length}); }
-    bool Key(const char* text, rapidjson::SizeType length, bool) {
-        // Keys the reader knows are short; any other is passed over.
-        CopyText(key_, text, length < sizeof key_ ? length : 0);
-        if (std::memchr(text, '\0', length)) key_[0] = '\0';
-        return true;
-    }
     bool StartObject() {
         if (depth_ == 0) return Push(kRootObject);
         if (Top() != kSectionArray) return OnValue(Scalar(kContainer)) && Push(kIgnored);
@@ -154,32 +131,10 @@ public:
             return Fail("the file has no \"bookmarks\", \"labels\" or \"comments\"");
         return true;
     }
-    bool EndArray(rapidjson::SizeType) {
-        --depth_;
-        return true;
-    }
-
-    bool Fail(const char* format, ...) {
-        if (!fault_[0]) {
-            va_list arguments;
-            va_start(arguments, format);
-            std::vsnprintf(fault_, sizeof fault_, format, arguments);
-            va_end(arguments);
-        }
-        return false;
-    }
 
 private:
-    Frame Top() const { return frames_[depth_ - 1]; }
-    bool IsKey(const char* key) const { return std::strcmp(key_, key) == 0; }
 
-    bool Push(Frame frame) {
-        if (depth_ == kDeepestNesting) return Fail("nested deeper than %d levels", kDeepestNesting);
-        frames_[depth_++] = frame;
-        return true;
-    }
-
-    bool OnValue(const Value& value) {
+    bool OnValue(const JsonValue& value) {
         if (depth_ == 0) return Fail("not an x64dbg database");
         switch (Top()) {
         case kRootObject:
@@ -201,7 +156,7 @@ private:
 
     // A text, or with shorten its first kLongestKeptText bytes at most, cut
     // at a character's start.
-    bool Text(const Value& value, char* field, size_t fieldSize, bool shorten = false) {
+    bool Text(const JsonValue& value, char* field, size_t fieldSize, bool shorten = false) {
         if (value.kind != kText) return Fail("%s: \"%s\" must be text", Owner(), key_);
         if (std::memchr(value.text, '\0', value.length))
             return Fail("%s: \"%s\" holds a zero character", Owner(), key_);
@@ -215,7 +170,7 @@ private:
         return true;
     }
 
-    bool OnEntryValue(const Value& value) {
+    bool OnEntryValue(const JsonValue& value) {
         if (IsKey("module")) return Text(value, entry_.module, sizeof entry_.module) && (entry_.hasModule = true);
         if (IsKey("address")) {
             if (value.kind != kText || !ParseOffset(value.text, value.length, entry_.offset))
@@ -317,9 +272,6 @@ private:
 
     const Step step_;
     const ModuleFiles& modules_;
-    Frame frames_[kDeepestNesting] = {};
-    int depth_ = 0;
-    char key_[32] = "";
     Section section_ = kBookmarks;
     bool sawSection_ = false;
     Entry entry_ = {};
@@ -331,7 +283,6 @@ private:
     bool madeBookmark_ = false;
     uint32_t lastBookmark_ = 0;
     char owner_[32] = "";
-    char fault_[kJsonFaultSize] = "";
 };
 
 // x64dbg compresses its databases unless told not to: such a file, like
