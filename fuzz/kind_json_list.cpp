@@ -33,7 +33,7 @@ namespace {
 constexpr DWORD kJsonType = 2;
 constexpr size_t kLongestText = 4096;          // bytes between a string's quotes
 constexpr uint32_t kMostModules = 4096;
-constexpr size_t kCommentField = 256, kDisassemblyField = 256;
+constexpr size_t kCommentField = 256, kDisassemblyField = 256, kPatternField = 288;
 
 // The modules loaded in the fuzzer's program: "target" and "OTHERMOD" (the
 // session's; another kind may give "target" a PE header), "helper" and two
@@ -852,7 +852,6 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
             std::string body = "90";
             for (uint32_t n = 96 + rng.Below(3); n > 0; --n) body += rng.OneIn(2) ? " ??" : " 90";
             pattern = "\"" + body + "\"";
-            input.refusal = owner + "\"pattern\" is longer than";
         } else if (how == 3) {   // wildcards alone
             std::string body = "??";
             for (uint32_t n = rng.Below(items + 1); n > 0; --n) body += " ??";
@@ -869,6 +868,8 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
             unique = rng.Pick(std::vector<std::string>{"1", "0", "null", "\"true\"", "{}"});
             input.refusal = owner + "\"pattern_unique\" must be true or false";
         }
+        // Text over the field's 287 characters is refused for its length.
+        if (how <= 3 && pattern.size() - 2 >= kPatternField) input.refusal = owner + "\"pattern\" is longer than";
         Insert(rng, object, {JsonKey("pattern"), pattern});
         Insert(rng, object, {JsonKey("pattern_position"), position});
         Insert(rng, object, {JsonKey("pattern_unique"), unique});
