@@ -1,16 +1,19 @@
 // JSON bookmark lists for Import...: valid lists (with and without their
 // modules, entries of modules loaded where they were or elsewhere, of the
 // same or another build, in no module or in none loaded, texts at and over
-// their fields' limits, non-ASCII text), then one mutation: truncation, deep
-// nesting, huge and unterminated strings, bad UTF-8 and surrogates, numbers
-// out of range, duplicate keys, wrong types, long keys, "\u0000", byte-order
-// marks, whitespace runs, text after the end, 10,000 entries, many modules,
-// random bytes; now and then a read, an allocation or the open fails.
+// their fields' limits, non-ASCII text, code patterns), then one mutation:
+// bad pattern fields, truncation, deep nesting, huge and unterminated
+// strings, bad UTF-8 and surrogates, numbers out of range, duplicate keys,
+// wrong types, long keys, "\u0000", byte-order marks, whitespace runs, text
+// after the end, 10,000 entries, many modules, random bytes; now and then a
+// read, an allocation or the open fails.
 //
 // What must happen is known from the list's values for every mutation but
 // the random bytes: a refused file changes nothing; an accepted one places
 // each entry where its module is now, with its fields, and its status
-// counts agree. For random bytes, only what holds for any file is checked.
+// counts agree; an entry searched for by its pattern in another build lands
+// in that module's image or nowhere. For random bytes, only what holds for
+// any file is checked.
 #include <windows.h>
 
 #include "host/allocation_failure.h"
