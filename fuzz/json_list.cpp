@@ -126,6 +126,11 @@ Object WriteEntry(Rng& rng, const ListEntry& entry, bool escapes) {
     }
     if (entry.hasActive) object.push_back({JsonKey("active"), JsonBool(entry.active)});
     object.push_back({JsonKey("changed"), JsonBool(entry.changed)});
+    if (!entry.pattern.empty()) {
+        object.push_back({JsonKey("pattern"), "\"" + entry.pattern + "\""});
+        object.push_back({JsonKey("pattern_position"), JsonNumber(entry.patternPosition)});
+        object.push_back({JsonKey("pattern_unique"), JsonBool(entry.patternUnique)});
+    }
     if (rng.OneIn(8)) Shuffle(rng, object);
     return object;
 }

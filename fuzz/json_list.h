@@ -27,6 +27,10 @@ struct ListEntry {
     bool active = true;   // the reader's default when the field is absent
     bool hasActive = true;
     bool changed = false;
+    // A code pattern's text (empty: none), its position and uniqueness.
+    std::string pattern;
+    uint32_t patternPosition = 0;
+    bool patternUnique = false;
 };
 
 struct ListModule {

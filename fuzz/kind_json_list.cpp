@@ -1,16 +1,19 @@
 // JSON bookmark lists for Import...: valid lists (with and without their
 // modules, entries of modules loaded where they were or elsewhere, of the
 // same or another build, in no module or in none loaded, texts at and over
-// their fields' limits, non-ASCII text), then one mutation: truncation, deep
-// nesting, huge and unterminated strings, bad UTF-8 and surrogates, numbers
-// out of range, duplicate keys, wrong types, long keys, "\u0000", byte-order
-// marks, whitespace runs, text after the end, 10,000 entries, many modules,
-// random bytes; now and then a read, an allocation or the open fails.
+// their fields' limits, non-ASCII text, code patterns), then one mutation:
+// bad pattern fields, truncation, deep nesting, huge and unterminated
+// strings, bad UTF-8 and surrogates, numbers out of range, duplicate keys,
+// wrong types, long keys, "\u0000", byte-order marks, whitespace runs, text
+// after the end, 10,000 entries, many modules, random bytes; now and then a
+// read, an allocation or the open fails.
 //
 // What must happen is known from the list's values for every mutation but
 // the random bytes: a refused file changes nothing; an accepted one places
 // each entry where its module is now, with its fields, and its status
-// counts agree. For random bytes, only what holds for any file is checked.
+// counts agree; an entry searched for by its pattern in another build lands
+// in that module's image or nowhere. For random bytes, only what holds for
+// any file is checked.
 #include <windows.h>
 
 #include "host/allocation_failure.h"
@@ -33,7 +36,7 @@ namespace {
 constexpr DWORD kJsonType = 2;
 constexpr size_t kLongestText = 4096;          // bytes between a string's quotes
 constexpr uint32_t kMostModules = 4096;
-constexpr size_t kCommentField = 256, kDisassemblyField = 256;
+constexpr size_t kCommentField = 256, kDisassemblyField = 256, kPatternField = 288;
 
 // The modules loaded in the fuzzer's program: "target" and "OTHERMOD" (the
 // session's; another kind may give "target" a PE header), "helper" and two
@@ -76,9 +79,18 @@ void EnsureWorld() {
     if (HostFindModule(kWorld[2].base)) return;
     for (const WorldModule& module : kWorld) {
         if (!module.header) continue;
+        // A code section: helper's bytes all different in turn, the twins' all NOPs.
         sim::AddModuleImage(module.base, module.size, module.name,
-                            {module.timestamp, module.imageSize, module.checksum, true, std::string(module.name) + ".dll"});
-        sim::AddBlock(module.base + 0x1000, 0x1000, 0x90);
+                            {module.timestamp, module.imageSize, module.checksum, true, std::string(module.name) + ".dll"},
+                            {0x1000, {}});
+        if (module.base != kWorld[2].base) {
+            sim::AddBlock(module.base + 0x1000, 0x1000, 0x90);
+            continue;
+        }
+        std::vector<uint8_t> code(0x1000);
+        uint32_t state = 1;
+        for (uint8_t& byte : code) byte = uint8_t((state = state * 1103515245u + 12345u) >> 16);
+        sim::AddBlock(module.base + 0x1000, code);
     }
 }
 
@@ -150,6 +162,31 @@ uint32_t Offset(Rng& rng, uint32_t size) {
     }
 }
 
+// A valid code pattern: 1 to 96 items, hex digits of either case (random,
+// the twins' NOPs, or helper's code as the debuggee holds it, so that some
+// are found once, some often, some never), wildcards, at least one fixed.
+void AddPattern(Rng& rng, ListEntry& entry) {
+    const uint32_t length = rng.OneIn(8) ? 1 + rng.Below(96) : 1 + rng.Below(12);
+    const uint32_t fixed = rng.Below(length);
+    const uint32_t source = rng.Below(4);
+    uint8_t code[96] = {};
+    HostReadMemory(code, kWorld[2].base + 0x1000 + rng.Below(0x1000 - length), length, kHostReadMemoryMode);
+    entry.pattern.clear();
+    for (uint32_t i = 0; i < length; ++i) {
+        if (i) entry.pattern += ' ';
+        if (i != fixed && rng.OneIn(3)) {
+            entry.pattern += "??";
+            continue;
+        }
+        char item[4];
+        const unsigned byte = source == 0 ? rng.Below(256) : source == 1 ? 0x90u : code[i];
+        std::snprintf(item, sizeof item, rng.OneIn(2) ? "%02X" : "%02x", byte);
+        entry.pattern += item;
+    }
+    entry.patternPosition = rng.Below(length);
+    entry.patternUnique = rng.OneIn(2);
+}
+
 ListEntry MakeEntry(Session& session) {
     Rng& rng = session.rng();
     ListEntry entry;
@@ -187,6 +224,7 @@ ListEntry MakeEntry(Session& session) {
     entry.hasActive = !rng.OneIn(5);
     entry.active = entry.hasActive ? rng.OneIn(4) == 0 : true;
     entry.changed = rng.OneIn(2);
+    if (rng.OneIn(4)) AddPattern(rng, entry);
     return entry;
 }
 
@@ -247,11 +285,15 @@ struct Placed {
     uint32_t address;
     size_t entry;
     bool otherBuild;
+    // Another build's entry with a pattern: searched for in the module at
+    // address (its base) of `size` bytes, placed there or not at all.
+    bool searched = false;
+    uint32_t size = 0;
 };
 
 struct Outcome {
     std::vector<Placed> placed;
-    unsigned notLoaded = 0, notUnique = 0, otherBuild = 0;
+    unsigned notLoaded = 0, notUnique = 0, otherBuild = 0, searched = 0;
     std::string otherModule;
     bool otherModules = false;
 };
@@ -306,6 +348,11 @@ Outcome Place(const BookmarkList& list) {
                 continue;
             }
         }
+        if (otherBuild && !entry.pattern.empty()) {
+            ++outcome.searched;
+            outcome.placed.push_back({base, i, true, true, HostFindModule(base)->size});
+            continue;
+        }
         const uint32_t address = stayed && !otherBuild ? entry.address : base + entry.offset;
         outcome.placed.push_back({address, i, otherBuild});
         if (otherBuild) {
@@ -347,6 +394,7 @@ struct Input {
     std::string file;
     Expect expect = Expect::Accept;
     const char* mutation = "none";
+    std::string refusal;   // in the status when refused, if known
 };
 
 const char* const kTextKeys[] = {"name", "comment", "original_instruction", "current_instruction", "module"};
@@ -775,6 +823,62 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
         input.expect = Expect::Either;
         break;
     }
+    case 17: {   // a pattern, its position or uniqueness not what they must be
+        input.mutation = "bad pattern";
+        const uint32_t e = rng.Below(uint32_t(text.entries.size()));
+        Object& object = text.entries[e];
+        object.erase(std::remove_if(object.begin(), object.end(), [](const Member& m) {
+                         return m.key.compare(0, 9, "\"pattern\"") == 0 || m.key.compare(0, 9, "\"pattern_") == 0; }),
+                     object.end());
+        ListEntry valid;
+        AddPattern(rng, valid);
+        const uint32_t items = uint32_t(valid.pattern.size() + 1) / 3;
+        std::string pattern = "\"" + valid.pattern + "\"", position = JsonNumber(valid.patternPosition),
+                    unique = JsonBool(valid.patternUnique);
+        const std::string owner = "bookmark " + std::to_string(e + 1) + ": ";
+        input.refusal = owner + "\"pattern\" is not a code pattern at \"pattern_position\"";
+        const uint32_t how = rng.Below(8);
+        if (how == 0) {   // an item's text
+            static const char* const kBad[] = {"", "ABC", "?", "?a", "F?", "?0", "GG", "0x", "9 ", "\\t"};
+            const char* bad = kBad[rng.Below(sizeof kBad / sizeof kBad[0])];
+            const size_t at = 3 * rng.Below(items + 1);   // an item's start, or the end
+            std::string body = valid.pattern;
+            if (at >= body.size()) body += std::string(" ") + bad;
+            else body.replace(at, 2, bad);
+            pattern = "\"" + body + "\"";
+        } else if (how == 1) {   // a space too many, before, after or between
+            std::string body = valid.pattern;
+            const uint32_t where = rng.Below(3);
+            body = where == 0 ? " " + body : where == 1 ? body + " " : body.substr(0, 2) + " " + body.substr(2) + " 90";
+            pattern = "\"" + body + "\"";
+        } else if (how == 2) {   // more items than a pattern holds: longer than its field
+            std::string body = "90";
+            for (uint32_t n = 96 + rng.Below(3); n > 0; --n) body += rng.OneIn(2) ? " ??" : " 90";
+            pattern = "\"" + body + "\"";
+        } else if (how == 3) {   // wildcards alone
+            std::string body = "??";
+            for (uint32_t n = rng.Below(items + 1); n > 0; --n) body += " ??";
+            pattern = "\"" + body + "\"";
+        } else if (how == 4) {   // the position at or past the end
+            position = JsonNumber(rng.OneIn(4) ? 0xFFFFFFFFu : items + (rng.OneIn(2) ? 0 : rng.Below(200)));
+        } else if (how == 5) {
+            pattern = rng.Pick(std::vector<std::string>{"144", "{}", "{\"pattern\": \"90\"}", "[\"90\"]", "true", "null"});
+            input.refusal = owner + "\"pattern\" must be text";
+        } else if (how == 6) {
+            position = rng.Pick(std::vector<std::string>{"\"0\"", "-1", "0.5", "4294967296", "true", "{}", "[0]"});
+            input.refusal = owner + "\"pattern_position\" must be a number from 0 to 4294967295";
+        } else {
+            unique = rng.Pick(std::vector<std::string>{"1", "0", "null", "\"true\"", "{}"});
+            input.refusal = owner + "\"pattern_unique\" must be true or false";
+        }
+        // Text over the field's 287 characters is refused for its length.
+        if (how <= 3 && pattern.size() - 2 >= kPatternField) input.refusal = owner + "\"pattern\" is longer than";
+        Insert(rng, object, {JsonKey("pattern"), pattern});
+        Insert(rng, object, {JsonKey("pattern_position"), position});
+        Insert(rng, object, {JsonKey("pattern_unique"), unique});
+        input.expect = Expect::Refuse;
+        break;
+    }
     default: break;
     }
 }
@@ -822,7 +926,7 @@ Input MakeInput(Session& session) {
     const uint32_t group = rng.Below(16);
     if (group == 0) MutateValues(session, input, rng.OneIn(32) ? 0 : 1 + rng.Below(4));
     input.text = WriteList(rng, input.list, rng.OneIn(2));
-    if (group >= 1 && group <= 10) MutateMembers(session, input, rng.Below(20));   // 17 to 19: none
+    if (group >= 1 && group <= 10) MutateMembers(session, input, rng.Below(20));   // 18 and 19: none
     if (group == 11 || group == 12) MutateAround(rng, input, rng.Below(3));
     input.file = Join(rng, input.text);
     if (group >= 13) MutateBytes(rng, input, rng.Below(4));   // 2 and 3: random bytes
@@ -891,22 +995,94 @@ void CheckCounted(Session& session, const Before& before, unsigned imported, con
     if (NewNames(before, kHostNameLabel).size() > imported) session.Fail(std::string(what) + ": more labels than bookmarks imported");
 }
 
+unsigned Leading(const std::string& text, const char* prefix) {
+    unsigned value = 0;
+    std::sscanf(text.c_str() + std::strlen(prefix), "%u", &value);
+    return value;
+}
+
+// A name or comment the host must get: at an address, or (searched) at
+// any address of a module's image or not at all.
+struct Want {
+    uint32_t address;
+    std::string text;
+    const Placed* searched;
+};
+
+// Whether the names given are the wanted ones in order, some searched ones
+// left out: reach[k] says the wants so far match the names so far with k
+// left out.
+bool Matches(const std::vector<sim::NameCall>& got, const std::vector<Want>& want) {
+    std::vector<char> reach(1, 1);
+    for (size_t i = 0; i < want.size(); ++i) {
+        const Want& w = want[i];
+        std::vector<char> next(reach.size() + (w.searched ? 1 : 0), 0);
+        for (size_t k = 0; k < reach.size(); ++k) {
+            if (!reach[k]) continue;
+            const size_t j = i - k;
+            if (j < got.size() && got[j].text == w.text &&
+                (w.searched ? got[j].address - w.searched->address < w.searched->size : got[j].address == w.address))
+                next[k] = 1;
+            if (w.searched) next[k + 1] = 1;
+        }
+        reach.swap(next);
+    }
+    return got.size() <= want.size() && want.size() - got.size() < reach.size() && reach[want.size() - got.size()];
+}
+
+// The count the status gives before `phrase`, 0 when it has none.
+unsigned CountBefore(const std::string& status, const char* phrase) {
+    const size_t at = status.find(phrase);
+    if (at == std::string::npos) return 0;
+    const size_t comma = status.rfind(", ", at);
+    return unsigned(std::strtoul(status.c_str() + (comma == std::string::npos ? 0 : comma + 2), nullptr, 10));
+}
+
+// With entries searched for, the status's counts add up: each entry is
+// imported, not found, ambiguous or skipped.
+void CheckSearchedCounts(Session& session, const Outcome& outcome, size_t entries, const std::string& flash) {
+    const unsigned imported = Leading(flash, "Zentrilo: "), found = CountBefore(flash, " found in the new build"),
+                   notFound = CountBefore(flash, " not found"), ambiguous = CountBefore(flash, " ambiguous"),
+                   skipped = CountBefore(flash, " skipped ("),
+                   disabled = std::max(CountBefore(flash, " from another build of "), CountBefore(flash, " from other builds "));
+    const unsigned known = unsigned(outcome.placed.size()) - outcome.searched;
+    if (imported + notFound + ambiguous + skipped != entries || imported != known + found ||
+        found + notFound + ambiguous != outcome.searched || skipped != outcome.notLoaded + outcome.notUnique ||
+        disabled != outcome.otherBuild)
+        session.Fail("the status \"" + flash + "\" does not add up to " + std::to_string(entries) + " entries, " +
+                     std::to_string(outcome.searched) + " searched for");
+}
+
 // An accepted list whose values are known: every entry where its module is,
-// with its fields, its comment and label, and the counts in the status bar.
+// with its fields, its comment and label, and the counts in the status bar;
+// an entry searched for in another build in its module or nowhere.
 void CheckPlaced(Session& session, const Input& input, const Before& before, const std::string& flash, bool labels,
                  const std::string& what) {
     const Outcome outcome = Place(input.list);
-    const std::string want = Status(outcome);
-    if (flash != want) session.Fail(what + ": the status says \"" + flash + "\", the list makes \"" + want + "\"");
+    if (outcome.searched) {
+        CheckSearchedCounts(session, outcome, input.list.entries.size(), flash);
+    } else {
+        const std::string want = Status(outcome);
+        if (flash != want) session.Fail(what + ": the status says \"" + flash + "\", the list makes \"" + want + "\"");
+    }
+    const std::vector<sim::NameCall> comments = NewNames(before, kHostNameComment), given = NewNames(before, kHostNameLabel);
     std::map<uint32_t, const Placed*> last;
+    std::map<uint32_t, size_t> known, commented;
     std::set<uint32_t> touched;
     for (const Placed& placed : outcome.placed) {
+        if (placed.searched) continue;
         last[placed.address] = &placed;
+        ++known[placed.address];
         touched.insert(placed.address);
     }
+    // Where one searched for was placed, only its comment and label are known.
+    for (const sim::NameCall& comment : comments) ++commented[comment.address];
+    if (outcome.searched)
+        for (const sim::NameCall& comment : comments) touched.insert(comment.address);
     CheckUntouched(session, before, touched, "imported");
     std::vector<uint8_t> source(kRecordSize, 0);
     for (const auto& [address, placed] : last) {
+        if (commented[address] > known[address]) continue;
         const ListEntry& entry = input.list.entries[placed->entry];
         const std::string module = Ansi(entry.module), original = Ansi(entry.original), name = Ansi(entry.name);
         std::memset(source.data(), 0, source.size());
@@ -919,30 +1095,18 @@ void CheckPlaced(Session& session, const Input& input, const Before& before, con
                       "the list, " + what + ",");
     }
     // The host got each comment and label in the list's order.
-    const std::vector<sim::NameCall> comments = NewNames(before, kHostNameComment), given = NewNames(before, kHostNameLabel);
-    std::vector<std::pair<uint32_t, std::string>> wantComments, wantLabels;
+    std::vector<Want> wantComments, wantLabels;
     for (const Placed& placed : outcome.placed) {
         const ListEntry& entry = input.list.entries[placed.entry];
-        wantComments.push_back({placed.address, Ansi(entry.comment)});
+        const Placed* searched = placed.searched ? &placed : nullptr;
+        wantComments.push_back({placed.address, Ansi(entry.comment), searched});
         const std::string name = Ansi(entry.name);
-        if (labels && !name.empty() && name != "n/a" && name != kModuleChanged) wantLabels.push_back({placed.address, name});
+        if (labels && !name.empty() && name != "n/a" && name != kModuleChanged) wantLabels.push_back({placed.address, name, searched});
     }
-    auto same = [](const std::vector<sim::NameCall>& got, const std::vector<std::pair<uint32_t, std::string>>& want) {
-        if (got.size() != want.size()) return false;
-        for (size_t i = 0; i < got.size(); ++i)
-            if (got[i].address != want[i].first || got[i].text != want[i].second) return false;
-        return true;
-    };
-    if (!same(comments, wantComments))
+    if (!Matches(comments, wantComments))
         session.Fail(std::to_string(comments.size()) + " comments given, not the list's " + std::to_string(wantComments.size()));
-    if (!same(given, wantLabels))
+    if (!Matches(given, wantLabels))
         session.Fail(std::to_string(given.size()) + " labels given, not the list's " + std::to_string(wantLabels.size()));
-}
-
-unsigned Leading(const std::string& text, const char* prefix) {
-    unsigned value = 0;
-    std::sscanf(text.c_str() + std::strlen(prefix), "%u", &value);
-    return value;
 }
 
 bool Starts(const std::string& text, const char* prefix) { return text.compare(0, std::strlen(prefix), prefix) == 0; }
@@ -986,6 +1150,8 @@ void JsonListInput(Session& session) {
     if (Starts(flash, "[ERROR]: Nothing imported")) {
         CheckNothingChanged(session, before, flash);
         if (!faultMade && input.expect == Expect::Accept) session.Fail("refused " + what + ": " + flash);
+        if (!faultMade && !input.refusal.empty() && flash.find(input.refusal) == std::string::npos)
+            session.Fail("refused " + what + " with \"" + flash + "\", not for \"" + input.refusal + "\"");
         if (flash.back() != '!') session.Fail("the status \"" + flash + "\" is not a sentence");
         return;
     }
