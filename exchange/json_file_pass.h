@@ -64,4 +64,9 @@ bool ReadJsonFile(std::FILE* file, Handler& handler, LongTexts longTexts = LongT
     return false;
 }
 
+// Opens the file and has import read it. A file that cannot be opened, and a
+// lack of memory that import lets out (before it changed anything), are said
+// in the status bar; nothing is thrown.
+void ImportJsonFile(const char* path, void (*import)(std::FILE* file));
+
 }  // namespace zt

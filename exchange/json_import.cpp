@@ -504,18 +504,6 @@ void Import(std::FILE* file) {
 
 }  // namespace
 
-void ImportJsonBookmarkList(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        HostFlash("[ERROR]: Nothing imported!");
-        return;
-    }
-    try {
-        Import(file);
-    } catch (const std::bad_alloc&) {
-        HostFlash("[ERROR]: Nothing imported, out of memory!");
-    }
-    std::fclose(file);
-}
+void ImportJsonBookmarkList(const char* path) { ImportJsonFile(path, &Import); }
 
 }  // namespace zt
