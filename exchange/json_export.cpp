@@ -8,6 +8,7 @@
 #include "exchange/bookmark_lists.h"
 #include "exchange/bookmark_row.h"
 #include "exchange/file_chooser.h"
+#include "exchange/grow_array.h"
 #include "exchange/json_lines.h"
 #include "exchange/list_patterns.h"
 #include "exchange/loaded_modules.h"
@@ -44,7 +45,7 @@ public:
         for (uint32_t address : g_bookmarks) {
             const HostModule* module = HostFindModule(address);
             if (!module || (count_ && bases_[count_ - 1] == module->base)) continue;
-            if (count_ == capacity_ && !Grow()) return false;
+            if (count_ == capacity_ && !GrowArray(bases_, capacity_, 16)) return false;
             bases_[count_++] = module->base;
         }
         return true;
@@ -53,15 +54,6 @@ public:
     const uint32_t* end() const { return bases_ + count_; }
 
 private:
-    bool Grow() {
-        const size_t capacity = capacity_ ? 2 * capacity_ : 16;
-        void* grown = std::realloc(bases_, capacity * sizeof *bases_);
-        if (!grown) return false;
-        bases_ = static_cast<uint32_t*>(grown);
-        capacity_ = capacity;
-        return true;
-    }
-
     uint32_t* bases_ = nullptr;
     size_t count_ = 0;
     size_t capacity_ = 0;

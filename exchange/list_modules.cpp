@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "exchange/grow_array.h"
+
 namespace zt {
 
 namespace {
@@ -28,13 +30,7 @@ ListModules::~ListModules() { std::free(items_); }
 
 bool ListModules::Add(const ListedModule& module) {
     if (count_ == kMostListedModules) return false;
-    if (count_ == capacity_) {
-        const size_t capacity = capacity_ ? 2 * capacity_ : 16;
-        void* grown = std::realloc(items_, capacity * sizeof *items_);
-        if (!grown) return false;
-        items_ = static_cast<ListedModule*>(grown);
-        capacity_ = capacity;
-    }
+    if (count_ == capacity_ && !GrowArray(items_, capacity_, 16)) return false;
     items_[count_++] = module;
     return true;
 }

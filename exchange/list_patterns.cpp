@@ -6,21 +6,12 @@
 #include "core/bookmark_list.h"
 #include "core/code_signature.h"
 #include "exchange/module_copy.h"
+#include "exchange/grow_array.h"
 #include "host/host.h"
 
 namespace zt {
 
 namespace {
-
-template <typename T>
-bool Grow(T*& items, size_t& capacity, size_t first) {
-    const size_t grown = capacity ? 2 * capacity : first;
-    void* block = std::realloc(items, grown * sizeof *items);
-    if (!block) return false;
-    items = static_cast<T*>(block);
-    capacity = grown;
-    return true;
-}
 
 // Disassembly is ASCII: plain tests, whatever the C runtime's locale.
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
@@ -51,7 +42,7 @@ bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
     size_t capacity = 0;
     for (uint32_t address : g_bookmarks) {
         if (address - base >= size) continue;
-        if (count_ == capacity && !Grow(addresses_, capacity, 64)) return false;
+        if (count_ == capacity && !GrowArray(addresses_, capacity, 64)) return false;
         addresses_[count_++] = address;
     }
     std::free(patterns_);
@@ -85,7 +76,7 @@ const CodePattern* ExportPatterns::For(uint32_t address) {
 ImportPatterns::~ImportPatterns() { std::free(items_); }
 
 bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern) {
-    if (count_ == capacity_ && !Grow(items_, capacity_, 64)) return false;
+    if (count_ == capacity_ && !GrowArray(items_, capacity_, 64)) return false;
     Wanted& item = items_[count_++];
     item.entry = entry;
     item.moduleBase = moduleBase;
@@ -126,7 +117,7 @@ void ImportPatterns::Search() {
         bool done = false;
         for (size_t j = 0; j < modules && !done; ++j) done = searched[j] == base;
         if (done) continue;
-        if (modules == capacity && !Grow(searched, capacity, 8)) break;
+        if (modules == capacity && !GrowArray(searched, capacity, 8)) break;
         searched[modules++] = base;
         SearchModule(base, items_[i].moduleSize);
     }

@@ -7,6 +7,7 @@
 
 #include "core/text.h"
 #include "exchange/file_chooser.h"
+#include "exchange/grow_array.h"
 
 namespace zt {
 
@@ -98,13 +99,7 @@ bool LoadedModules::Scan() {
         const HostModule* module = HostFindModule(step);
         if (!module) continue;
         if (count_ == 0 || items_[count_ - 1].base != module->base) {
-            if (count_ == capacity_) {
-                const size_t capacity = capacity_ ? 2 * capacity_ : 64;
-                void* grown = std::realloc(items_, capacity * sizeof *items_);
-                if (!grown) return false;
-                items_ = static_cast<LoadedModule*>(grown);
-                capacity_ = capacity;
-            }
+            if (count_ == capacity_ && !GrowArray(items_, capacity_, 64)) return false;
             LoadedModule& item = items_[count_++];
             item.base = module->base;
             item.size = module->size;
