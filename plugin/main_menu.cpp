@@ -9,7 +9,7 @@
 #include "core/plugin_state.h"
 #include "core/store.h"
 #include "core/version.h"
-#include "exchange/exchange_file.h"
+#include "exchange/exchange_file/exchange_file.h"
 #include "ui/list_window.h"
 #include "ui/navigation_panel.h"
 #include "ui/settings_dialog.h"

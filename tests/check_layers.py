@@ -18,7 +18,7 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"([^/"]+)/')
 def main(top):
     wrong = []
     for folder, allowed in ALLOWED.items():
-        for path in sorted((top / folder).glob("*.[ch]*")):
+        for path in sorted((top / folder).rglob("*.[ch]*")):
             for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
                 match = INCLUDE.match(line)
                 if match and match.group(1) != folder and match.group(1) not in allowed:

@@ -7,7 +7,7 @@
 #include "core/plugin_state.h"
 #include "core/settings.h"
 #include "core/version.h"
-#include "exchange/file_chooser.h"
+#include "exchange/common/file_chooser.h"
 #include "host/host.h"
 #include "res/resource.h"
 #include "ui/hot_key_value.h"

@@ -1,0 +1,96 @@
+// What every format's reader turns a file into: neutral entries, one a
+// bookmark, label or comment, with where it lay (module, offset, address)
+// and what it carries. The shared import decides where each goes now and
+// applies it; a reader only reads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "core/bookmark_record.h"
+#include "core/code_pattern.h"
+#include "exchange/common/file_chooser.h"
+#include "exchange/common/loaded_modules.h"
+
+namespace zt {
+
+enum class EntryKind : uint8_t {
+    kBookmark,   // makes or updates the bookmark at its place
+    kLabel,      // names the bookmark there, and is the debugger's label when names are mapped to labels
+    kComment,    // the debugger's comment at its place
+};
+
+// How the entry's module is named.
+enum class ModuleKey : uint8_t {
+    kNone,   // it lay in no module: placed at its address, when it has one
+    kName,   // the module's short name, as the debugger shows it
+    kFile,   // the module's file name with extension, as x64dbg and Ghidra name it
+};
+
+// Labels and comments longer than the debugger keeps are cut when applied,
+// as typed ones are; of a text, a reader keeps at most this many bytes.
+constexpr size_t kEntryTextSize = 1025;
+
+struct ImportEntry {
+    EntryKind kind;
+    ModuleKey moduleKey;
+    char module[kFilePathSize];
+
+    bool hasAddress;      // the address it had when written
+    uint32_t address;
+    bool hasOffset;       // from its module's base
+    uint32_t offset;
+    bool hasModuleBase;   // where its module lay when written
+    uint32_t moduleBase;
+    bool hasBuild;        // the build its module was when written
+    ModuleBuild build;
+
+    int8_t active;        // bookmarks: 1 or 0; -1 leaves a bookmark already there as it is (a new one is active)
+    bool hasName;         // a bookmark's name (empty: the placeholder) or a label's text
+    char name[kEntryTextSize];
+    bool namesUnnamedOnly;   // labels: name only a bookmark that has no name yet
+    bool hasOriginal;     // bookmarks: the instruction recorded when it was made
+    char original[kDisassemblyFieldSize];
+    bool hasRecordedModule;   // bookmarks: the module field recorded (the store's own otherwise)
+    char recordedModule[kModuleFieldSize];
+    bool hasComment;      // bookmarks and comments: the comment (empty clears the debugger's)
+    char comment[kEntryTextSize];
+    bool hasPattern;      // bookmarks: the code around it, to find it in another build
+    CodePattern pattern;
+};
+
+// Blank: no module, no address, active, nothing carried.
+void ClearEntry(ImportEntry& entry, EntryKind kind);
+
+// Where a reader's entries go. A reader calls Take for each entry in file
+// order, and PassOver for what it reads but does not import (Ghidra's
+// analysis bookmarks, say), with a reason that the status line counts.
+class EntrySink {
+public:
+    virtual void Take(const ImportEntry& entry) = 0;
+    virtual void PassOver(const char* why) = 0;
+
+protected:
+    ~EntrySink() = default;
+};
+
+constexpr size_t kReadFaultSize = 160;
+
+// A format's reader. Read goes over the whole file from where it stands and
+// may be called several times on one file; it is false when it did not read
+// all of it, with the reason in fault (a fault of the file's, "not valid
+// JSON (line 3, column 7)"; or readFailed when the file could not be read).
+class ImportReader {
+public:
+    virtual bool Read(std::FILE* file, EntrySink& sink) = 0;
+    const char* fault() const { return fault_; }
+    bool readFailed() const { return readFailed_; }
+
+protected:
+    ~ImportReader() = default;
+    char fault_[kReadFaultSize] = "";
+    bool readFailed_ = false;
+};
+
+}  // namespace zt

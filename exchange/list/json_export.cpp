@@ -1,0 +1,168 @@
+// The JSON bookmark list: one object with the format's name and version, the
+// debugged program's path, the modules that hold bookmarks and the bookmarks,
+// one module or bookmark per line.
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/bookmark_list.h"
+#include "exchange/list/bookmark_lists.h"
+#include "exchange/list/bookmark_row.h"
+#include "exchange/common/file_chooser.h"
+#include "exchange/common/grow_array.h"
+#include "exchange/json/json_lines.h"
+#include "exchange/list/list_patterns.h"
+#include "exchange/common/loaded_modules.h"
+#include "exchange/common/text_encoding.h"
+#include "host/host.h"
+
+namespace zt {
+
+namespace {
+
+using Stream = JsonOutStream;
+using Writer = JsonWriter;
+
+void Key(Writer& writer, const char* key, const char* text) {
+    writer.Key(key);
+    writer.String(text);
+}
+
+void Key(Writer& writer, const char* key, uint32_t number) {
+    writer.Key(key);
+    writer.Uint(number);
+}
+
+// The bases of the modules that hold bookmarks, ascending: bookmarks come in
+// address order and modules do not overlap.
+class BookmarkedModules {
+public:
+    BookmarkedModules(const BookmarkedModules&) = delete;
+    BookmarkedModules& operator=(const BookmarkedModules&) = delete;
+    BookmarkedModules() = default;
+    ~BookmarkedModules() { std::free(bases_); }
+
+    bool Collect() {
+        for (uint32_t address : g_bookmarks) {
+            const HostModule* module = HostFindModule(address);
+            if (!module || (count_ && bases_[count_ - 1] == module->base)) continue;
+            if (count_ == capacity_ && !GrowArray(bases_, capacity_, 16)) return false;
+            bases_[count_++] = module->base;
+        }
+        return true;
+    }
+    const uint32_t* begin() const { return bases_; }
+    const uint32_t* end() const { return bases_ + count_; }
+
+private:
+    uint32_t* bases_ = nullptr;
+    size_t count_ = 0;
+    size_t capacity_ = 0;
+};
+
+void WriteModule(Writer& writer, const HostModule* module) {
+    const uint32_t base = module->base;
+    char name[kModuleFieldSize];
+    ModuleName(*module, name);
+    char text[Utf8SizeFor(kFilePathSize)];
+    writer.StartObject();
+    AnsiToUtf8(name, sizeof name, text, sizeof text);
+    Key(writer, "name", text);
+    char file[kFilePathSize];
+    ReadModuleFileName(base, file, sizeof file);
+    if (file[0]) {
+        AnsiToUtf8(file, sizeof file, text, sizeof text);
+        Key(writer, "file", text);
+    }
+    Key(writer, "base", module->base);
+    Key(writer, "size", module->size);
+    ModuleBuild build;
+    if (ReadModuleBuild(base, build)) {
+        Key(writer, "timestamp", build.timestamp);
+        Key(writer, "image_size", build.imageSize);
+        Key(writer, "checksum", build.checksum);
+    }
+    writer.EndObject();
+}
+
+void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern) {
+    writer.StartObject();
+    Key(writer, "address", row.address);
+    if (row.inModule) {
+        Key(writer, "module", row.module);
+        Key(writer, "module_base", row.moduleBase);
+        Key(writer, "offset", row.offset);
+    }
+    Key(writer, "name", row.name);
+    Key(writer, "comment", row.comment);
+    writer.Key("active");
+    writer.Bool(row.active);
+    Key(writer, "original_instruction", row.originalInstruction);
+    Key(writer, "current_instruction", row.currentInstruction);
+    writer.Key("changed");
+    writer.Bool(row.changed);
+    if (pattern) {
+        char text[kPatternTextMax];
+        FormatPattern(*pattern, text);
+        Key(writer, "pattern", text);
+        Key(writer, "pattern_position", pattern->position);
+        writer.Key("pattern_unique");
+        writer.Bool(pattern->unique != 0);
+    }
+    writer.EndObject();
+}
+
+// What each bookmark's line needs.
+struct BookmarkLines {
+    ListWriter& list;
+    ExportPatterns& patterns;
+};
+
+bool WriteBookmark(const BookmarkRow& row, void* context) {
+    BookmarkLines& lines = *static_cast<BookmarkLines*>(context);
+    NextLine(lines.list);
+    WriteEntry(lines.list.writer, row, row.inModule ? lines.patterns.For(row.address) : nullptr);
+    return true;
+}
+
+}  // namespace
+
+bool WriteJsonBookmarkList(std::FILE* file, void*) {
+    BookmarkedModules modules;
+    if (!modules.Collect()) return false;   // out of memory: the target is left as it was
+
+    char buffer[4096];
+    Stream stream(file, buffer, sizeof buffer);
+    Writer writer(stream);
+    PutRaw(stream, "{\n  \"format\": ");
+    writer.String(kBookmarkListFormat);
+    PutRaw(stream, ",\n  \"version\": ");
+    writer.Reset(stream);
+    writer.Uint(kBookmarkListVersion);
+    PutRaw(stream, ",\n  \"program\": ");
+    const char* path = reinterpret_cast<const char*>(HostGetValue(kHostValueExePath));
+    char program[Utf8SizeFor(kFilePathSize)] = "";
+    if (path) AnsiToUtf8(path, kFilePathSize, program, sizeof program);
+    writer.Reset(stream);
+    writer.String(program);
+
+    PutRaw(stream, ",\n  \"modules\": [");
+    ListWriter list{stream, writer, true};
+    for (uint32_t base : modules) {
+        const HostModule* module = HostFindModule(base);
+        if (!module) continue;
+        NextLine(list);
+        WriteModule(writer, module);
+    }
+    CloseList(list);
+    PutRaw(stream, ",\n  \"bookmarks\": [");
+    list.first = true;
+    ExportPatterns patterns;
+    BookmarkLines lines{list, patterns};
+    ForEachBookmarkRow(&WriteBookmark, &lines);
+    CloseList(list);
+    PutRaw(stream, "\n}\n");
+    stream.Flush();
+    return std::ferror(file) == 0;
+}
+
+}  // namespace zt
