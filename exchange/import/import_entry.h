@@ -46,7 +46,8 @@ struct ImportEntry {
     bool hasBuild;        // the build its module was when written
     ModuleBuild build;
 
-    int8_t active;        // bookmarks: 1 or 0; -1 leaves a bookmark already there as it is (a new one is active)
+    bool hasActive;       // bookmarks: without, a bookmark already there keeps its state (a new one is active)
+    uint8_t active;
     bool hasName;         // a bookmark's name (empty: the placeholder) or a label's text
     char name[kEntryTextSize];
     bool namesUnnamedOnly;   // labels: name only a bookmark that has no name yet
@@ -60,7 +61,7 @@ struct ImportEntry {
     CodePattern pattern;
 };
 
-// Blank: no module, no address, active, nothing carried.
+// Blank: no module, no address, nothing carried.
 void ClearEntry(ImportEntry& entry, EntryKind kind);
 
 // Where a reader's entries go. A reader calls Take for each entry in file
