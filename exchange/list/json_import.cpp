@@ -23,26 +23,6 @@ namespace {
 
 constexpr int kDeepestNesting = 8;
 
-// One entry of the list as read, its text already in the system's code page.
-struct Entry {
-    bool hasAddress;
-    uint32_t address;
-    bool hasOffset;
-    uint32_t offset;
-    bool hasModuleBase;
-    uint32_t moduleBase;
-    uint8_t active;
-    char module[kModuleFieldSize];        // empty: the address lay in no module
-    char name[kNameFieldSize];            // empty: no name
-    char original[kDisassemblyFieldSize];
-    bool hasComment;
-    char comment[kCommentFieldSize];
-    bool hasPattern;
-    char pattern[kPatternTextMax];
-    uint32_t patternPosition;
-    uint8_t patternUnique;
-};
-
 enum Frame : uint8_t { kRootObject, kModuleArray, kModuleObject, kBookmarkArray, kEntryObject, kIgnored };
 // The handler of the reader's events. It keeps the first fault it meets, as
 // the text of a status message, and then stops the reader. When a key comes
@@ -67,8 +47,12 @@ public:
             ++moduleNumber_;
             return Push(kModuleObject);
         case kBookmarkArray:
-            std::memset(&entry_, 0, sizeof entry_);
+            ClearEntry(entry_, EntryKind::kBookmark);
+            entry_.hasActive = true;
             entry_.active = 1;
+            pattern_[0] = '\0';
+            patternPosition_ = 0;
+            patternUnique_ = 0;
             ++entryNumber_;
             return Push(kEntryObject);
         default: return OnValue(Scalar(kContainer)) && Push(kIgnored);
@@ -192,56 +176,45 @@ private:
 
     bool OnEntryValue(const JsonValue& value) {
         char scratch[kDisassemblyFieldSize];
-        if (IsKey("address")) return Number(value, entry_.address, &entry_.hasAddress, false);
-        if (IsKey("offset")) return Number(value, entry_.offset, &entry_.hasOffset);
-        if (IsKey("module_base")) return Number(value, entry_.moduleBase, &entry_.hasModuleBase);
-        if (IsKey("module")) return Text(value, entry_.module, sizeof entry_.module, true);
-        if (IsKey("name")) return Text(value, entry_.name, sizeof entry_.name);
-        if (IsKey("comment")) return Text(value, entry_.comment, sizeof entry_.comment) && (entry_.hasComment = true);
-        if (IsKey("original_instruction")) return Text(value, entry_.original, sizeof entry_.original);
+        ImportEntry& entry = entry_;
+        if (IsKey("address")) return Number(value, entry.address, &entry.hasAddress, false);
+        if (IsKey("offset")) return Number(value, entry.offset, &entry.hasOffset);
+        if (IsKey("module_base")) return Number(value, entry.moduleBase, &entry.hasModuleBase);
+        if (IsKey("module")) return Text(value, entry.module, kModuleFieldSize, true);
+        if (IsKey("name")) return Text(value, entry.name, kNameFieldSize);
+        if (IsKey("comment")) return Text(value, entry.comment, kCommentFieldSize) && (entry.hasComment = true);
+        if (IsKey("original_instruction")) return Text(value, entry.original, sizeof entry.original);
         if (IsKey("current_instruction")) return Text(value, scratch, sizeof scratch);
-        if (IsKey("active")) return Flag(value, &entry_.active);
+        if (IsKey("active")) return Flag(value, &entry.active);
         if (IsKey("changed")) return Flag(value, nullptr);
-        if (IsKey("pattern")) return Text(value, entry_.pattern, sizeof entry_.pattern) && (entry_.hasPattern = true);
-        if (IsKey("pattern_position")) return Number(value, entry_.patternPosition, nullptr);
-        if (IsKey("pattern_unique")) return Flag(value, &entry_.patternUnique);
+        if (IsKey("pattern")) return Text(value, pattern_, sizeof pattern_);
+        if (IsKey("pattern_position")) return Number(value, patternPosition_, nullptr);
+        if (IsKey("pattern_unique")) return Flag(value, &patternUnique_);
         return true;   // a field of a later version
     }
 
+    // The entry as read, with what follows from it: its module named by
+    // name, the placeholder for no name, and the build the list records for
+    // its module.
     bool EndEntry() {
-        if (!entry_.hasAddress) return Fail("bookmark %u has no address", entryNumber_);
-        ImportEntry& out = out_;
-        ClearEntry(out, EntryKind::kBookmark);
-        if (entry_.hasPattern && entry_.pattern[0]) {
-            if (!ParsePattern(entry_.pattern, entry_.patternPosition, &out.pattern))
+        ImportEntry& entry = entry_;
+        if (!entry.hasAddress) return Fail("bookmark %u has no address", entryNumber_);
+        if (pattern_[0]) {
+            if (!ParsePattern(pattern_, patternPosition_, &entry.pattern))
                 return Fail("bookmark %u: \"pattern\" is not a code pattern at \"pattern_position\"", entryNumber_);
-            out.pattern.unique = entry_.patternUnique;
-            out.hasPattern = true;
+            entry.pattern.unique = patternUnique_;
+            entry.hasPattern = true;
         }
-        out.moduleKey = entry_.module[0] ? ModuleKey::kName : ModuleKey::kNone;
-        CopyText(out.module, entry_.module);
-        out.hasAddress = true;
-        out.address = entry_.address;
-        out.hasOffset = entry_.hasOffset;
-        out.offset = entry_.offset;
-        out.hasModuleBase = entry_.hasModuleBase;
-        out.moduleBase = entry_.moduleBase;
+        entry.moduleKey = entry.module[0] ? ModuleKey::kName : ModuleKey::kNone;
         if (!checking_) {
-            const ListedModule* listed = listed_.Find(entry_.module, entry_.moduleBase, entry_.hasModuleBase);
-            out.hasBuild = listed && listed->HasBuild();
-            if (out.hasBuild) out.build = listed->build;
+            const ListedModule* listed = listed_.Find(entry.module, entry.moduleBase, entry.hasModuleBase);
+            entry.hasBuild = listed && listed->HasBuild();
+            if (entry.hasBuild) entry.build = listed->build;
         }
-        out.hasActive = true;
-        out.active = entry_.active;
-        out.hasName = true;
-        CopyText(out.name, entry_.name[0] ? entry_.name : kUnnamed);
-        out.hasOriginal = true;
-        CopyText(out.original, entry_.original);
-        out.hasRecordedModule = true;
-        CopyText(out.recordedModule, entry_.module);
-        out.hasComment = entry_.hasComment;
-        CopyText(out.comment, entry_.comment);
-        sink_.Take(out);
+        entry.hasName = entry.hasOriginal = entry.hasRecordedModule = true;
+        if (!entry.name[0]) CopyText(entry.name, kUnnamed);
+        CopyText(entry.recordedModule, entry.module);
+        sink_.Take(entry);
         return true;
     }
 
@@ -252,8 +225,10 @@ private:
     bool sawBookmarks_ = false;
     unsigned bookmarkLists_ = 0;
     const unsigned lastBookmarkList_;
-    Entry entry_ = {};
-    ImportEntry out_;
+    ImportEntry entry_;
+    char pattern_[kPatternTextMax] = "";
+    uint32_t patternPosition_ = 0;
+    uint8_t patternUnique_ = 0;
     unsigned entryNumber_ = 0;
     ListedModule module_ = {};
     unsigned moduleNumber_ = 0;
