@@ -16,7 +16,7 @@ bool SameBuild(const ModuleBuild& a, const ModuleBuild& b) {
 
 }  // namespace
 
-bool EntryPlacement::Scan(bool files) { return loaded_.Scan() && (!files || files_.Scan()); }
+bool EntryPlacement::Scan(bool files) { return loaded_.Scan(files); }
 
 const EntryPlacement::Named& EntryPlacement::FindNamed(const ImportEntry& entry) {
     if (namedKey_ == entry.moduleKey && std::strcmp(namedModule_, entry.module) == 0) return named_;
@@ -24,12 +24,9 @@ const EntryPlacement::Named& EntryPlacement::FindNamed(const ImportEntry& entry)
     CopyText(namedModule_, entry.module);
     thereKnown_ = false;
     named_ = {};
-    if (entry.moduleKey == ModuleKey::kName) {
-        if (const LoadedModule* module = loaded_.Named(entry.module, named_.count))
-            named_.base = module->base, named_.size = module->size;
-    } else if (const ModuleFile* module = files_.Named(entry.module, named_.count)) {
-        named_.base = module->base, named_.size = module->size;
-    }
+    const LoadedModule* module = entry.moduleKey == ModuleKey::kName ? loaded_.Named(entry.module, named_.count)
+                                                                      : loaded_.WithFile(entry.module, named_.count);
+    if (module) named_.base = module->base, named_.size = module->size;
     return named_;
 }
 

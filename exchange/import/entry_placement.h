@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "exchange/common/loaded_modules.h"
-#include "exchange/common/module_files.h"
 #include "exchange/import/import_entry.h"
 
 namespace zt {
@@ -48,7 +47,6 @@ private:
     const uint32_t fallbackBase_;
     const uint32_t fallbackSize_;
     LoadedModules loaded_;
-    ModuleFiles files_;
 
     // Entries come grouped by module, and neither the modules nor their
     // headers change during an import: the last entry's answers serve the
