@@ -122,7 +122,8 @@ Object WriteEntry(Rng& rng, const ListEntry& entry, bool escapes) {
     } texts[] = {{"name", entry.name}, {"comment", entry.comment}, {"original_instruction", entry.original},
                  {"current_instruction", entry.current}};
     for (const auto& text : texts) {
-        if (!text.text.empty() || !rng.OneIn(4)) object.push_back({JsonKey(text.key), JsonString(rng, text.text, escapes)});
+        const bool written = &text.text == &entry.comment ? entry.hasComment : !text.text.empty() || !rng.OneIn(4);
+        if (written) object.push_back({JsonKey(text.key), JsonString(rng, text.text, escapes)});
     }
     if (entry.hasActive) object.push_back({JsonKey("active"), JsonBool(entry.active)});
     object.push_back({JsonKey("changed"), JsonBool(entry.changed)});

@@ -24,6 +24,7 @@ struct ListEntry {
     bool hasOffset = false;
     uint32_t offset = 0;
     Text32 name, comment, original, current;
+    bool hasComment = true;   // without, the debugger's comment stays as it is
     bool active = true;   // the reader's default when the field is absent
     bool hasActive = true;
     bool changed = false;

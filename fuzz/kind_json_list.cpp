@@ -219,12 +219,15 @@ ListEntry MakeEntry(Session& session) {
     }
     entry.name = FieldText32(rng, kNameWidth);
     entry.comment = FieldText32(rng, kCommentField);
+    entry.hasComment = !rng.OneIn(5);
     entry.original = FieldText32(rng, kDisassemblyField);
     entry.current = FieldText32(rng, kDisassemblyField);
     entry.hasActive = !rng.OneIn(5);
     entry.active = entry.hasActive ? rng.OneIn(4) == 0 : true;
     entry.changed = rng.OneIn(2);
     if (rng.OneIn(4)) AddPattern(rng, entry);
+    // Where one searched for lands shows by its comment.
+    if (!entry.pattern.empty()) entry.hasComment = true;
     return entry;
 }
 
@@ -293,7 +296,7 @@ struct Placed {
 
 struct Outcome {
     std::vector<Placed> placed;
-    unsigned notLoaded = 0, notUnique = 0, otherBuild = 0, searched = 0;
+    unsigned notLoaded = 0, notUnique = 0, outside = 0, otherBuild = 0, searched = 0;
     std::string otherModule;
     bool otherModules = false;
 };
@@ -315,7 +318,7 @@ const ListModule* Listed(const BookmarkList& list, const std::string& name, cons
 // Where each entry goes: to its address when it lay in no module, or when
 // the module there has its name, base and build; else by offset into the one
 // loaded module of its name (or the one at its address when that is another
-// build); else skipped.
+// build), never past the module's end; else skipped.
 Outcome Place(const BookmarkList& list) {
     Outcome outcome;
     for (size_t i = 0; i < list.entries.size(); ++i) {
@@ -347,6 +350,10 @@ Outcome Place(const BookmarkList& list) {
                 ++outcome.notLoaded;
                 continue;
             }
+            if (entry.offset >= HostFindModule(base)->size) {
+                ++outcome.outside;
+                continue;
+            }
         }
         if (otherBuild && !entry.pattern.empty()) {
             ++outcome.searched;
@@ -371,12 +378,13 @@ std::string Status(const Outcome& outcome) {
         text += ", " + std::to_string(outcome.otherBuild) + " from other builds of their modules (disabled)";
     else if (outcome.otherBuild)
         text += ", " + std::to_string(outcome.otherBuild) + " from another build of " + outcome.otherModule + " (disabled)";
-    const unsigned skipped = outcome.notLoaded + outcome.notUnique;
+    const unsigned skipped = outcome.notLoaded + outcome.notUnique + outcome.outside;
     if (skipped) {
         text += ", " + std::to_string(skipped) + " skipped (";
         std::string parts;
         for (const auto& [count, why] : {std::pair<unsigned, const char*>{outcome.notLoaded, "module not loaded"},
-                                         {outcome.notUnique, "module name not unique"}}) {
+                                         {outcome.notUnique, "module name not unique"},
+                                         {outcome.outside, "outside the module"}}) {
             if (count == 0) continue;
             if (!parts.empty()) parts += ", ";
             parts += count == skipped ? std::string(why) : std::to_string(count) + " " + why;
@@ -980,17 +988,26 @@ void CheckNothingChanged(Session& session, const Before& before, const std::stri
                      session.Caption(session.FindPanel()) + "\"");
 }
 
-// What holds for any file accepted, in whole or in part: one comment per
-// bookmark imported, and only bookmarks that got one changed or appeared.
+// What holds for any file accepted, in whole or in part: at most one comment
+// per bookmark imported (none where the entry has no comment), and only
+// bookmarks that got one changed or appeared.
 void CheckCounted(Session& session, const Before& before, unsigned imported, const char* what) {
     const std::vector<sim::NameCall> comments = NewNames(before, kHostNameComment);
-    if (comments.size() != imported)
+    if (comments.size() > imported)
         session.Fail(std::string(what) + ": " + std::to_string(imported) + " imported, but " +
                      std::to_string(comments.size()) + " comments given");
     std::set<uint32_t> touched;
     for (const sim::NameCall& comment : comments) touched.insert(comment.address);
     for (uint32_t address : touched)
         if (session.dll.zt_Exists(address) != 1) session.Fail(std::string(what) + ": " + Hex(address) + " got a comment but no bookmark");
+    // Entries without a comment change bookmarks too: no more than were imported.
+    for (const uint8_t* item : sim::SortedItems(&session.Table()->sorted)) {
+        const auto was = before.items.find(Word(item));
+        if (was == before.items.end() || std::memcmp(item, was->second.data(), kRecordSize) != 0) touched.insert(Word(item));
+    }
+    if (touched.size() > imported)
+        session.Fail(std::string(what) + ": " + std::to_string(touched.size()) + " bookmarks changed or appeared, " +
+                     std::to_string(imported) + " imported");
     CheckUntouched(session, before, touched, what);
     if (NewNames(before, kHostNameLabel).size() > imported) session.Fail(std::string(what) + ": more labels than bookmarks imported");
 }
@@ -1047,7 +1064,8 @@ void CheckSearchedCounts(Session& session, const Outcome& outcome, size_t entrie
                    disabled = std::max(CountBefore(flash, " from another build of "), CountBefore(flash, " from other builds "));
     const unsigned known = unsigned(outcome.placed.size()) - outcome.searched;
     if (imported + notFound + ambiguous + skipped != entries || imported != known + found ||
-        found + notFound + ambiguous != outcome.searched || skipped != outcome.notLoaded + outcome.notUnique ||
+        found + notFound + ambiguous != outcome.searched ||
+        skipped != outcome.notLoaded + outcome.notUnique + outcome.outside ||
         disabled != outcome.otherBuild)
         session.Fail("the status \"" + flash + "\" does not add up to " + std::to_string(entries) + " entries, " +
                      std::to_string(outcome.searched) + " searched for");
@@ -1072,7 +1090,8 @@ void CheckPlaced(Session& session, const Input& input, const Before& before, con
     for (const Placed& placed : outcome.placed) {
         if (placed.searched) continue;
         last[placed.address] = &placed;
-        ++known[placed.address];
+        // A searched-for entry placed here too shows by one comment more.
+        if (input.list.entries[placed.entry].hasComment) ++known[placed.address];
         touched.insert(placed.address);
     }
     // Where one searched for was placed, only its comment and label are known.
@@ -1099,7 +1118,7 @@ void CheckPlaced(Session& session, const Input& input, const Before& before, con
     for (const Placed& placed : outcome.placed) {
         const ListEntry& entry = input.list.entries[placed.entry];
         const Placed* searched = placed.searched ? &placed : nullptr;
-        wantComments.push_back({placed.address, Ansi(entry.comment), searched});
+        if (entry.hasComment) wantComments.push_back({placed.address, Ansi(entry.comment), searched});
         const std::string name = Ansi(entry.name);
         if (labels && !name.empty() && name != "n/a" && name != kModuleChanged) wantLabels.push_back({placed.address, name, searched});
     }
@@ -1156,9 +1175,13 @@ void JsonListInput(Session& session) {
         return;
     }
     if (Starts(flash, "[ERROR]: Import stopped")) {
-        const unsigned imported = Leading(flash, Starts(flash, "[ERROR]: Import stopped after ")
-                                                     ? "[ERROR]: Import stopped after "
-                                                     : "[ERROR]: Import stopped by a lack of memory after ");
+        const char* const prefixes[] = {"[ERROR]: Import stopped after ",
+                                        "[ERROR]: Import stopped by a lack of memory after ",
+                                        "[ERROR]: Import stopped by a read error after "};
+        const char* prefix = prefixes[0];
+        for (const char* candidate : prefixes)
+            if (Starts(flash, candidate)) prefix = candidate;
+        const unsigned imported = Leading(flash, prefix);
         if (!faultMade) session.Fail("stopped part way with no fault made: " + flash);
         if (imported) session.CaptionPublished();
         return CheckCounted(session, before, imported, flash.c_str());

@@ -4,6 +4,7 @@
 // another build now arrives disabled; a faulty file changes nothing and says
 // what is wrong.
 #include "host/allocation_failure.h"
+#include "host/file_failure.h"
 #include "host/pe_header.h"
 #include "host/plugin_fixture.h"
 #include "host/temp_folder.h"
@@ -132,6 +133,8 @@ TEST_F(BookmarkListImportTest, EntriesGoToTheModuleOfTheirNameOrAreSkippedAndCou
         {"{\"address\": 4198400, \"module\": \"other\", \"offset\": 1}", 0},
         // The module is loaded, but the entry has no offset to place it by.
         {"{\"address\": 1073745920, \"module\": \"target\"}", 0},
+        // Its offset lies past the module's end.
+        {"{\"address\": 1073745920, \"module\": \"target\", \"offset\": 131072}", 0},
     };
     std::string entries;
     for (const Case& c : cases) entries += std::string(entries.empty() ? "" : ",") + c.entry;
@@ -141,8 +144,32 @@ TEST_F(BookmarkListImportTest, EntriesGoToTheModuleOfTheirNameOrAreSkippedAndCou
         if (c.placed) placed.push_back(c.placed);
     std::sort(placed.begin(), placed.end());
     EXPECT_EQ(placed, BookmarkAddresses());
-    EXPECT_EQ("Zentrilo: 2 bookmarks imported, 3 skipped (2 module not loaded, 1 module name not unique)!",
+    EXPECT_EQ("Zentrilo: 2 bookmarks imported, 4 skipped (2 module not loaded, 1 module name not unique, 1 outside "
+              "the module)!",
               LastFlash());
+}
+
+TEST_F(BookmarkListImportTest, OnlyAnEntryWithACommentSetsTheDebuggersComment) {
+    OpenProgram();
+    sim::SetName(kTarget + 0x1000, kHostNameComment, "kept");
+    sim::SetName(kTarget + 0x1001, kHostNameComment, "cleared");
+    sim::SetName(kTarget + 0x1002, kHostNameComment, "replaced");
+    ImportText(List("{\"address\": 4198400}, {\"address\": 4198401, \"comment\": \"\"}, "
+                    "{\"address\": 4198402, \"comment\": \"new\"}"));
+    EXPECT_EQ("Zentrilo: 3 bookmarks imported!", LastFlash());
+    EXPECT_EQ("kept", sim::NameAt(kTarget + 0x1000, kHostNameComment));
+    EXPECT_EQ("", sim::NameAt(kTarget + 0x1001, kHostNameComment));
+    EXPECT_EQ("new", sim::NameAt(kTarget + 0x1002, kHostNameComment));
+}
+
+// A small list takes two reads a pass (its bytes, then the end): the third
+// read is the applying pass's first.
+TEST_F(BookmarkListImportTest, AReadErrorAfterTheCheckIsSaidAsOne) {
+    OpenProgram();
+    sim::FailFileRead(3);
+    ImportText(List("{\"address\": 4198400}"));
+    EXPECT_EQ("[ERROR]: Import stopped by a read error after 0 bookmarks!", LastFlash());
+    EXPECT_TRUE(BookmarkAddresses().empty());
 }
 
 TEST_F(BookmarkListImportTest, FaultyFilesChangeNothingAndSayWhy) {

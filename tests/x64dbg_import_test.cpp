@@ -200,6 +200,18 @@ TEST_F(X64dbgImportTest, FaultyOrCompressedFilesChangeNothingAndSayWhy) {
 }
 
 // x64dbg keeps notes, trace records and plug-ins' data in its database, texts
+// x64dbg writes each list once; when one comes twice, the last one counts.
+TEST_F(X64dbgImportTest, AListThatComesTwiceCountsOnce) {
+    OpenProgram();
+    ImportText("{\"bookmarks\": [" + Entry("target.exe", "0x1000") + "], \"labels\": [" +
+               Entry("target.exe", "0x1001", ", \"text\": \"first\"") + "], \"bookmarks\": [" +
+               Entry("target.exe", "0x1001") + "], \"labels\": [" +
+               Entry("target.exe", "0x1001", ", \"text\": \"last\"") + "]}");
+    EXPECT_EQ("Zentrilo: 1 bookmarks, 1 names, 0 labels, 0 comments imported!", LastFlash());
+    EXPECT_EQ(std::vector<uint32_t>{kTarget + 0x1001}, BookmarkAddresses());
+    EXPECT_EQ("last", Bookmark(kTarget + 0x1001)->name);
+}
+
 // of any length: they are passed over, and long labels and comments cut.
 TEST_F(X64dbgImportTest, LongTextsArePassedOverOrCutNotRefused) {
     OpenProgram();

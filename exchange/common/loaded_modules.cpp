@@ -92,7 +92,7 @@ void ProgramFileName(char* file, size_t fileSize) {
 
 LoadedModules::~LoadedModules() { std::free(items_); }
 
-bool LoadedModules::Scan() {
+bool LoadedModules::Scan(bool files) {
     count_ = 0;
     uint32_t step = 0;
     do {
@@ -104,6 +104,8 @@ bool LoadedModules::Scan() {
             item.base = module->base;
             item.size = module->size;
             ModuleName(*module, item.name);
+            item.file[0] = '\0';
+            if (files) ReadModuleFileName(module->base, item.file, sizeof item.file);
         }
         // On past the module's end, at the step that holds it.
         const uint64_t end = uint64_t(module->base) + module->size;
@@ -114,14 +116,12 @@ bool LoadedModules::Scan() {
 }
 
 const LoadedModule* LoadedModules::Named(const char* name, unsigned& count) const {
-    const LoadedModule* found = nullptr;
+    return FindBy(name, [](const LoadedModule& module) { return module.name; }, count);
+}
+
+const LoadedModule* LoadedModules::WithFile(const char* file, unsigned& count) const {
     count = 0;
-    for (size_t i = 0; i < count_; ++i) {
-        if (lstrcmpiA(items_[i].name, name) != 0) continue;
-        found = &items_[i];
-        ++count;
-    }
-    return found;
+    return file[0] ? FindBy(file, [](const LoadedModule& module) { return module.file; }, count) : nullptr;
 }
 
 void ModuleName(const HostModule& module, char (&name)[kModuleFieldSize]) {

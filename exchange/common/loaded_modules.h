@@ -6,7 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <windows.h>
+
 #include "core/bookmark_record.h"
+#include "exchange/common/file_chooser.h"
 #include "host/host.h"
 
 namespace zt {
@@ -15,6 +18,7 @@ struct LoadedModule {
     uint32_t base;
     uint32_t size;
     char name[kModuleFieldSize];   // the short name, terminated
+    char file[kFilePathSize];      // the file name (ReadModuleFileName), when asked for; empty: not found
 };
 
 // A module's build, from the PE header in the debugged process's memory.
@@ -31,18 +35,34 @@ public:
     LoadedModules& operator=(const LoadedModules&) = delete;
     ~LoadedModules();
 
-    // Asks the debugger for every module now. False when memory ran out.
-    bool Scan();
+    // Asks the debugger for every module now, and with files for their file
+    // names. False when memory ran out.
+    bool Scan(bool files = false);
 
     // The one loaded module of this short name (letter case aside) and how
     // many there are.
     const LoadedModule* Named(const char* name, unsigned& count) const;
+    // The same by file name, after a Scan with files.
+    const LoadedModule* WithFile(const char* file, unsigned& count) const;
 
     // Every module found, lowest base first.
     const LoadedModule* begin() const { return items_; }
     const LoadedModule* end() const { return items_ + count_; }
 
 private:
+    // The last module whose text field is text (letter case aside), and how many are.
+    template <typename Field>
+    const LoadedModule* FindBy(const char* text, Field field, unsigned& count) const {
+        const LoadedModule* found = nullptr;
+        count = 0;
+        for (const LoadedModule& module : *this) {
+            if (lstrcmpiA(field(module), text) != 0) continue;
+            found = &module;
+            ++count;
+        }
+        return found;
+    }
+
     LoadedModule* items_ = nullptr;
     size_t count_ = 0;
     size_t capacity_ = 0;

@@ -48,7 +48,7 @@ struct ImportEntry {
 
     bool hasActive;       // bookmarks: without, a bookmark already there keeps its state (a new one is active)
     uint8_t active;
-    bool hasName;         // a bookmark's name (empty: the placeholder) or a label's text
+    bool hasName;         // a bookmark's name, as it is to be stored, or a label's text
     char name[kEntryTextSize];
     bool namesUnnamedOnly;   // labels: name only a bookmark that has no name yet
     bool hasOriginal;     // bookmarks: the instruction recorded when it was made

@@ -1,6 +1,5 @@
 #include "exchange/json/json_file_pass.h"
 
-#include "host/host.h"
 
 namespace zt {
 
@@ -19,20 +18,6 @@ bool JsonPassEnded(const JsonFileStream& stream, const rapidjson::ParseResult& r
         std::snprintf(fault, sizeof fault, "not valid JSON (line %u, column %u)", line, column);
     }
     return false;
-}
-
-void ImportJsonFile(const char* path, void (*import)(std::FILE* file)) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        HostFlash("[ERROR]: Nothing imported!");
-        return;
-    }
-    try {
-        import(file);
-    } catch (const std::bad_alloc&) {
-        HostFlash("[ERROR]: Nothing imported, out of memory!");
-    }
-    std::fclose(file);
 }
 
 }  // namespace zt

@@ -50,23 +50,20 @@ bool JsonPassEnded(const JsonFileStream& stream, const rapidjson::ParseResult& r
 
 // Reads the whole file from where it stands through handler, whose Fail
 // (printf-like, keeping the first fault) hears of a fault the file holds.
-// False when the pass did not read the whole file.
+// False when the pass did not read the whole file; readFailed then says
+// whether the file could not be read.
 template <typename Handler>
-bool ReadJsonFile(std::FILE* file, Handler& handler, LongTexts longTexts = LongTexts::kRefuse) {
+bool ReadJsonFile(std::FILE* file, Handler& handler, LongTexts longTexts, bool& readFailed) {
     char buffer[16384];
     JsonFileStream stream(file, buffer, sizeof buffer, longTexts);
     ReaderAllocator allocator;
     JsonReader reader(&allocator, 1024);
     const rapidjson::ParseResult result = reader.Parse<kJsonParseFlags>(stream, handler);
     char fault[kJsonFaultSize];
+    readFailed = stream.readFailed();
     if (JsonPassEnded(stream, result, fault)) return true;
     if (fault[0]) handler.Fail("%s", fault);
     return false;
 }
-
-// Opens the file and has import read it. A file that cannot be opened, and a
-// lack of memory that import lets out (before it changed anything), are said
-// in the status bar; nothing is thrown.
-void ImportJsonFile(const char* path, void (*import)(std::FILE* file));
 
 }  // namespace zt

@@ -1,31 +1,18 @@
-// Import of an x64dbg database. Its three lists may come in any order, and a
-// label may come before the bookmark at its address, so the file is read as
-// a stream three times: the first pass checks every entry and changes
-// nothing, the second makes the bookmarks, the third names them after the
-// labels and sets the comments (and labels). A file with any fault is
-// refused whole, and memory stays bounded by one entry (and the loaded
-// modules) however long the file. Texts longer than the reader keeps (x64dbg
-// may keep long notes, trace records and plug-ins' data) are shortened, not
-// refused.
-#include <windows.h>
-
-#include <cstdarg>
+// Reader of an x64dbg database for the shared import: its "bookmarks",
+// "labels" and "comments" (the last list of each, when one comes twice)
+// become entries by module file name and offset. Texts longer than the
+// reader keeps (x64dbg may keep long notes, trace records and plug-ins'
+// data) are shortened, not refused.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <new>
 
-#include "core/bookmark_views.h"
-#include "core/settings.h"
-#include "core/store.h"
 #include "core/text.h"
+#include "exchange/common/text_encoding.h"
+#include "exchange/import/import_run.h"
 #include "exchange/json/json_events.h"
 #include "exchange/json/json_file_pass.h"
-#include "exchange/common/module_files.h"
-#include "exchange/common/status_text.h"
-#include "exchange/common/text_encoding.h"
 #include "exchange/x64dbg/x64dbg_database.h"
-#include "host/host.h"
 
 namespace zt {
 
@@ -33,18 +20,13 @@ namespace {
 
 // Other keys (x64dbg's functions, breakpoints, plug-ins' data) may nest.
 constexpr int kDeepestNesting = 32;
-constexpr size_t kNameKeep = 60;      // and "...", as typed names are cut; labels too
-constexpr size_t kCommentKeep = 252;  // and "...", as typed comments are cut
 // Of a label's or comment's text, at most this many bytes are converted: far
 // more than is kept, so a longer one is cut as a typed one is.
-constexpr size_t kLongestKeptText = 1024;
+constexpr size_t kLongestKeptText = kEntryTextSize - 1;
 
 enum Section : uint8_t { kBookmarks, kLabels, kComments, kSectionCount };
 constexpr const char* kSectionKeys[kSectionCount] = {"bookmarks", "labels", "comments"};
 constexpr const char* kEntryWords[kSectionCount] = {"bookmark", "label", "comment"};
-
-// What a pass over the file does.
-enum Step : uint8_t { kCheck, kMakeBookmarks, kNameAndComment };
 
 // One entry as read, its text already in the system's code page.
 struct Entry {
@@ -53,19 +35,6 @@ struct Entry {
     uint32_t offset;
     char module[kFilePathSize];      // empty: the address lay in no module
     char text[kLongestKeptText + 1];
-};
-
-struct Counts {
-    unsigned bookmarks = 0;
-    unsigned names = 0;       // labels that named a bookmark
-    unsigned labels = 0;      // labels that became the debugger's
-    unsigned comments = 0;
-    unsigned inNoModule = 0;
-    unsigned notLoaded = 0;
-    unsigned notUnique = 0;
-    unsigned outside = 0;     // the offset lies beyond the module's end
-    unsigned notStored = 0;
-    unsigned noBookmark = 0;  // a label where there is no bookmark, names not mapped to labels
 };
 
 enum Frame : uint8_t { kRootObject, kSectionArray, kEntryObject, kIgnored };
@@ -90,16 +59,14 @@ bool ParseOffset(const char* text, size_t length, uint32_t& offset) {
 
 // The handler of the reader's events. It keeps the first fault it meets, as
 // the text of a status message, and then stops the reader.
-class DatabaseReader : public JsonEvents<DatabaseReader, Frame, kDeepestNesting> {
-    friend class JsonEvents<DatabaseReader, Frame, kDeepestNesting>;   // for OnValue
+class DatabaseEvents : public JsonEvents<DatabaseEvents, Frame, kDeepestNesting> {
+    friend class JsonEvents<DatabaseEvents, Frame, kDeepestNesting>;   // for OnValue
 
 public:
-    // The passes that apply add to counts.
-    DatabaseReader(Step step, const ModuleFiles& modules, Counts& counts)
-        : step_(step), modules_(modules), counts_(counts) {}
+    // The check pass has no last lists yet (null) and counts them.
+    DatabaseEvents(EntrySink& sink, const unsigned* lastLists) : sink_(sink), lastLists_(lastLists) {}
 
-    bool madeBookmark() const { return madeBookmark_; }
-    uint32_t lastBookmark() const { return lastBookmark_; }
+    const unsigned* lists() const { return lists_; }
 
     bool StartObject() {
         if (depth_ == 0) return Push(kRootObject);
@@ -118,7 +85,8 @@ public:
                 if (!IsKey(kSectionKeys[section])) continue;
                 section_ = static_cast<Section>(section);
                 sawSection_ = true;
-                return Push(kSectionArray);
+                ++lists_[section];
+                return Push(lastLists_ && lists_[section] != lastLists_[section] ? kIgnored : kSectionArray);
             }
         }
         return OnValue(Scalar(kContainer)) && Push(kIgnored);
@@ -192,96 +160,36 @@ private:
         if (!entry_.hasModule) return Fail("%s has no module", Owner());
         if (!entry_.hasAddress) return Fail("%s has no address", Owner());
         if (section_ != kBookmarks && !entry_.hasText) return Fail("%s has no text", Owner());
-        if ((step_ == kMakeBookmarks && section_ == kBookmarks) ||
-            (step_ == kNameAndComment && section_ != kBookmarks))
-            Apply();
-        return true;
-    }
-
-    // Where the entry goes now; false, counted, when nowhere.
-    bool Place(uint32_t& address) {
-        if (!entry_.module[0]) {
-            ++counts_.inNoModule;
-            return false;
-        }
-        if (lstrcmpiA(lastModule_, entry_.module) != 0) {
-            CopyText(lastModule_, entry_.module);
-            lastFound_ = modules_.Named(entry_.module, lastCount_);
-        }
-        if (lastCount_ == 0) {
-            ++counts_.notLoaded;
-            return false;
-        }
-        if (lastCount_ > 1) {
-            ++counts_.notUnique;
-            return false;
-        }
-        if (entry_.offset >= lastFound_->size) {
-            ++counts_.outside;
-            return false;
-        }
-        address = lastFound_->base + entry_.offset;
-        return true;
-    }
-
-    void Apply() {
         // x64dbg's automatic comments, and empty texts, are passed over.
-        if (section_ == kComments && !entry_.manual) return;
-        if (section_ != kBookmarks && !entry_.text[0]) return;
-        uint32_t address = 0;
-        if (!Place(address)) return;
-        switch (section_) {
-        case kBookmarks: MakeBookmark(address); break;
-        case kLabels: ApplyLabel(address); break;
-        case kComments:
-            CutWithEllipsis(entry_.text, kCommentKeep);
-            HostInsertName(address, kHostNameComment, entry_.text);
-            ++counts_.comments;
-            break;
-        case kSectionCount: break;
+        if (section_ == kComments && !entry_.manual) return true;
+        if (section_ != kBookmarks && !entry_.text[0]) return true;
+        static constexpr EntryKind kKinds[kSectionCount] = {EntryKind::kBookmark, EntryKind::kLabel,
+                                                            EntryKind::kComment};
+        ImportEntry& out = out_;
+        ClearEntry(out, kKinds[section_]);
+        out.moduleKey = entry_.module[0] ? ModuleKey::kFile : ModuleKey::kNone;
+        CopyText(out.module, entry_.module);
+        out.hasOffset = true;
+        out.offset = entry_.offset;
+        if (section_ == kLabels) {
+            out.hasName = true;
+            CopyText(out.name, entry_.text);
+        } else if (section_ == kComments) {
+            out.hasComment = true;
+            CopyText(out.comment, entry_.text);
         }
+        sink_.Take(out);
+        return true;
     }
 
-    // A bookmark already there stays as it is.
-    void MakeBookmark(uint32_t address) {
-        LoadBookmark(address);
-        if (!FindRecord(address)) {
-            ++counts_.notStored;
-            return;
-        }
-        ++counts_.bookmarks;
-        madeBookmark_ = true;
-        lastBookmark_ = address;
-    }
-
-    void ApplyLabel(uint32_t address) {
-        const bool mapped = IsLabelMappingOn();
-        const bool bookmarked = FindRecord(address) != nullptr;
-        if (!mapped && !bookmarked) {
-            ++counts_.noBookmark;
-            return;
-        }
-        // The debugger's labels, like the names they mirror, take 63 characters.
-        CutWithEllipsis(entry_.text, kNameKeep);
-        if (mapped) {
-            HostInsertName(address, kHostNameLabel, entry_.text);
-            ++counts_.labels;
-        }
-        if (bookmarked && NameBookmark(address, entry_.text)) ++counts_.names;
-    }
-
-    const Step step_;
-    const ModuleFiles& modules_;
+    EntrySink& sink_;
+    const unsigned* const lastLists_;
+    unsigned lists_[kSectionCount] = {};
     Section section_ = kBookmarks;
     bool sawSection_ = false;
     Entry entry_ = {};
+    ImportEntry out_;
     unsigned entryNumber_[kSectionCount] = {};
-    char lastModule_[kFilePathSize] = "";
-    const ModuleFile* lastFound_ = nullptr;
-    unsigned lastCount_ = 0;
-    Counts& counts_;
-    bool madeBookmark_ = false;
-    uint32_t lastBookmark_ = 0;
     char owner_[32] = "";
 };
 
@@ -300,59 +208,34 @@ bool BeginsWithJson(std::FILE* file) {
     return true;   // empty or white space: the reader says what is wrong
 }
 
-void FlashOutcome(const Counts& counts) {
-    StatusText text = "";
-    AppendText(text, "Zentrilo: %u bookmarks, %u names, %u labels, %u comments imported", counts.bookmarks,
-               counts.names, counts.labels, counts.comments);
-    const CountedReason reasons[] = {{counts.inNoModule, "in no module"},
-                                     {counts.notLoaded, "module not loaded"},
-                                     {counts.notUnique, "module name not unique"},
-                                     {counts.outside, "outside the module"},
-                                     {counts.noBookmark, "label without bookmark"},
-                                     {counts.notStored, "not stored"}};
-    AppendSkipped(text, reasons, sizeof reasons / sizeof *reasons);
-    HostFlash("%s!", text);
-}
+class DatabaseReader final : public ImportReader {
+public:
+    bool Read(std::FILE* file, EntrySink& sink) override {
+        if (!checked_ && !BeginsWithJson(file)) {
+            CopyText(fault_, "the file is not JSON. If x64dbg compressed it, run dbsave \"C:\\path\\file.dd32\" in "
+                             "x64dbg or tick Options, Preferences, Engine, Disable database compression");
+            return false;
+        }
+        DatabaseEvents events(sink, checked_ ? lastLists_ : nullptr);
+        if (!ReadJsonFile(file, events, LongTexts::kShorten, readFailed_)) {
+            CopyText(fault_, events.fault());
+            return false;
+        }
+        if (!checked_) std::memcpy(lastLists_, events.lists(), sizeof lastLists_);
+        checked_ = true;
+        return true;
+    }
 
-void Import(std::FILE* file) {
-    if (!BeginsWithJson(file)) {
-        HostFlash("[ERROR]: Nothing imported, the file is not JSON. If x64dbg compressed it, run dbsave "
-                  "\"C:\\path\\file.dd32\" in x64dbg or tick Options, Preferences, Engine, Disable database "
-                  "compression!");
-        return;
-    }
-    ModuleFiles modules;
-    Counts counts;
-    DatabaseReader check(kCheck, modules, counts);
-    if (!ReadJsonFile(file, check, LongTexts::kShorten)) {
-        HostFlash("[ERROR]: Nothing imported, %s!", check.fault());
-        return;
-    }
-    if (!modules.Scan()) throw std::bad_alloc();
-    DatabaseReader bookmarks(kMakeBookmarks, modules, counts);
-    DatabaseReader names(kNameAndComment, modules, counts);
-    bool complete = false;
-    bool outOfMemory = false;
-    try {
-        complete = std::fseek(file, 0, SEEK_SET) == 0 && ReadJsonFile(file, bookmarks, LongTexts::kShorten) &&
-                   std::fseek(file, 0, SEEK_SET) == 0 && ReadJsonFile(file, names, LongTexts::kShorten);
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;   // what was applied stays
-    }
-    // Each bookmark's caption was made before it was named; the names are new.
-    if (bookmarks.madeBookmark()) PublishStatus(ActivePosition(bookmarks.lastBookmark()));
-    if (counts.names) RepaintBookmarkList();
-    if (outOfMemory)
-        HostFlash("[ERROR]: Import stopped by a lack of memory after %u bookmarks!", counts.bookmarks);
-    else if (!complete)
-        HostFlash("[ERROR]: Import stopped after %u bookmarks, the file changed while it was read!",
-                  counts.bookmarks);
-    else
-        FlashOutcome(counts);
-}
+private:
+    bool checked_ = false;
+    unsigned lastLists_[kSectionCount] = {};
+};
 
 }  // namespace
 
-void ImportX64dbgDatabase(const char* path) { ImportJsonFile(path, &Import); }
+void ImportX64dbgDatabase(const char* path) {
+    DatabaseReader reader;
+    RunImport(path, reader, ImportOptions{true, 0, 0, nullptr});
+}
 
 }  // namespace zt

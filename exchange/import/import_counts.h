@@ -1,0 +1,45 @@
+// What an import did with its entries, and the status line that says it.
+#pragma once
+
+#include "core/bookmark_record.h"
+
+namespace zt {
+
+// A count of bookmarks by module, naming the module while there is one.
+struct ModuleCount {
+    unsigned count;
+    char module[kModuleFieldSize];
+    bool severalModules;
+
+    void Add(const char* moduleName);
+};
+
+constexpr unsigned kPassedOverReasons = 4;
+
+struct ImportCounts {
+    unsigned bookmarks;   // made or updated
+    unsigned names;       // labels that named a bookmark
+    unsigned labels;      // labels that became the debugger's
+    unsigned comments;
+    ModuleCount otherBuild;   // placed by offset, disabled: their module is another build
+    ModuleCount found;        // of another build, found by their code pattern
+    unsigned foundDisabled;   // of those, disabled: the instruction there is another
+    unsigned notFound;        // of another build, their pattern not found
+    unsigned ambiguous;       // of another build, their pattern found more than once
+    unsigned fallback;        // placed in the module of the shown block instead of their own
+    // Skipped, by reason.
+    unsigned inNoModule, notLoaded, notUnique, outside, noBookmark, notStored;
+    // What the reader passed over, by its own reasons.
+    struct PassedOver {
+        const char* why;
+        unsigned count;
+    } passedOver[kPassedOverReasons];
+    unsigned passedOverOther;   // of reasons beyond those
+};
+
+struct ImportOptions;
+
+// "Zentrilo: ... imported, ...!" in the status bar.
+void FlashImportOutcome(const ImportCounts& counts, const ImportOptions& options);
+
+}  // namespace zt
