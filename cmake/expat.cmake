@@ -12,7 +12,7 @@ add_library(expat STATIC ${EXPAT_SOURCE_DIR}/lib/xmlparse.c ${EXPAT_SOURCE_DIR}/
 target_include_directories(expat SYSTEM PUBLIC ${EXPAT_SOURCE_DIR}/lib)
 target_include_directories(expat PRIVATE ${CMAKE_SOURCE_DIR}/cmake/expat)
 target_compile_definitions(expat PUBLIC XML_STATIC XML_DTD
-  PRIVATE HAVE_EXPAT_CONFIG_H NDEBUG WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
+  PRIVATE HAVE_EXPAT_CONFIG_H NDEBUG _WIN32_WINNT=0x0501 WINVER=0x0501)
 # Small rather than fast, like the other readers. The cache folder's path
 # stays out of the image and the symbols, also where its users include
 # expat.h: the same DLL wherever it is built.
