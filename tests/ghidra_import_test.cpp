@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr int kImport = 2;
-constexpr DWORD kXmlImport = 4;
+constexpr int kImport = 2, kExport = 3;
+constexpr DWORD kXmlImport = 4, kXmlExport = 5;
 constexpr uint32_t kTarget = 0x01000000, kHelper = 0x10000000, kPaneBlock = 0x600000;
 const std::vector<uint8_t> kCode = {0x55, 0x8B, 0xEC, 0x33, 0xC0, 0xC3, 0x90, 0x90};
 
@@ -195,6 +195,38 @@ TEST_F(GhidraImportTest, AProgramNotLoadedGoesToTheModuleThePaneShows) {
     EXPECT_EQ("Zentrilo: 1 bookmarks, 0 names, 0 labels, 0 comments imported, 1 into Helper.dll, other.exe is not "
               "loaded!",
               LastFlash());
+}
+
+TEST_F(GhidraImportTest, ExportedProgramComesBackWhereverTheModuleLoadsNow) {
+    OpenProgram(kTarget, 0x10000, true);
+    ShowBlock(kTarget + 0x1000, 0x1000);
+    const uint32_t marks[] = {0x1000, 0x1003, 0x1005};
+    for (uint32_t offset : marks) dll.zt_Toggle(kTarget + offset);
+    // A name with white space goes out as a symbol without it, and comes back whole.
+    SetName(kTarget + 0x1000, "check key, \"caf\xE9\" <&>");
+    SetName(kTarget + 0x1005, "end");
+    SetActive(kTarget + 0x1003, 0);
+    sim::SetName(kTarget + 0x1000, kHostNameComment, "first | line");
+    sim::SetName(kTarget + 0x1003, kHostNameComment, "x < y & z");
+    std::vector<sim::BookmarkFields> before;
+    for (uint32_t offset : marks) before.push_back(*Bookmark(kTarget + offset));
+    sim::ChooseFile(folder_.Path("run.xml"), kXmlExport);
+    Action(kOriginPluginMenu, kExport);
+
+    PluginTest::TearDown();
+    PluginTest::SetUp();
+    const uint32_t moved = 0x02000000;
+    OpenProgram(moved, 0x10000, true);
+    sim::ChooseFile(folder_.Path("run.xml"), kXmlImport);
+    Action(kOriginPluginMenu, kImport);
+    for (size_t i = 0; i < 3; ++i) {
+        sim::BookmarkFields expected = before[i];
+        expected.address += moved - kTarget;
+        EXPECT_EQ(expected, Bookmark(expected.address));
+    }
+    EXPECT_EQ("first | line", sim::NameAt(moved + 0x1000, kHostNameComment));
+    EXPECT_EQ("x < y & z", sim::NameAt(moved + 0x1003, kHostNameComment));
+    EXPECT_EQ("Zentrilo: 3 bookmarks, 0 names, 0 labels, 2 comments imported!", LastFlash());
 }
 
 // Ghidra's analysis leaves far more bookmarks than its user: 100,000 here,
