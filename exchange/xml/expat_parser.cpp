@@ -4,6 +4,12 @@
 
 #include <cstdint>
 
+// Expat's accounting of entity expansion, which stops a small file from
+// expanding into gigabytes ("billion laughs"), comes with XML_DTD.
+#ifndef XML_DTD
+#error "Expat must be built with XML_DTD (cmake/expat.cmake)"
+#endif
+
 namespace zt {
 
 namespace {
