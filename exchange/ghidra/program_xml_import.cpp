@@ -334,14 +334,19 @@ uint32_t ProgramBase(uint32_t loadBase) {
 void Import(const char* path) {
     ProgramHead head;
     head.Read(path);
-    LoadedModules modules;
-    if (!modules.Scan(true)) throw std::bad_alloc();
-    unsigned count = 0;
+    // The loaded modules are asked for (which takes a while) only when the
+    // program's name or base depends on them; the import finds the module.
     const char* module = head.name;
-    const LoadedModule* found = modules.WithFile(head.name, count);
-    if (!found && head.exeFile[0] && modules.WithFile(head.exeFile, count)) {
-        module = head.exeFile;
-        found = modules.WithFile(module, count);
+    const LoadedModule* found = nullptr;
+    LoadedModules modules;
+    if (!head.hasImageBase || (head.exeFile[0] && lstrcmpiA(head.exeFile, head.name) != 0)) {
+        if (!modules.Scan(true)) throw std::bad_alloc();
+        unsigned count = 0;
+        found = modules.WithFile(head.name, count);
+        if (!found && head.exeFile[0] && modules.WithFile(head.exeFile, count)) {
+            module = head.exeFile;
+            found = modules.WithFile(module, count);
+        }
     }
 
     // Where entries go when the program's module is not loaded: the module
