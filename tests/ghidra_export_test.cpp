@@ -129,27 +129,40 @@ TEST_F(GhidraExportTest, DllPreferredBaseFromItsFileElseTheLoadBase) {
                                "other modules); its file was not found: image base 10000000 is where it is loaded!";
     const std::string preferred =
         "Zentrilo: 1 bookmarks of zt-ghidra-helper.dll exported as program XML, 1 skipped (in other modules)!";
+    using Change = void (*)(sim::PeHeader&, std::vector<uint8_t>&);
+    const Change same = [](sim::PeHeader&, std::vector<uint8_t>&) {};
     const struct {
         const char* what;
         Where where;
-        uint32_t timestamp;
+        Change change;   // of the file on disk
         const char* imageBase;
         const char* address;
         const std::string& status;
     } cases[] = {
-        {"beside the debugged file", kBeside, build.timestamp, "6f000000", "6f001a2b", preferred},
-        {"in the system folder", kSystemFolder, build.timestamp, "6f000000", "6f001a2b", preferred},
-        {"beside, of another build", kBeside, build.timestamp + 1, "10000000", "10001a2b", loaded},
-        {"nowhere", kNowhere, build.timestamp, "10000000", "10001a2b", loaded},
+        {"beside the debugged file", kBeside, same, "6f000000", "6f001a2b", preferred},
+        {"in the system folder", kSystemFolder, same, "6f000000", "6f001a2b", preferred},
+        {"beside, of another build", kBeside, [](sim::PeHeader& h, std::vector<uint8_t>&) { h.timestamp++; },
+         "10000000", "10001a2b", loaded},
+        {"beside, of another image size", kBeside,
+         [](sim::PeHeader& h, std::vector<uint8_t>&) { h.imageSize += 0x1000; }, "10000000", "10001a2b", loaded},
+        {"beside, its base not 64 KB aligned", kBeside,
+         [](sim::PeHeader& h, std::vector<uint8_t>&) { h.imageBase += 0x800; }, "10000000", "10001a2b", loaded},
+        {"beside, cut short in its header", kBeside, [](sim::PeHeader&, std::vector<uint8_t>& b) { b.resize(0xA0); },
+         "10000000", "10001a2b", loaded},
+        {"nowhere", kNowhere, same, "10000000", "10001a2b", loaded},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string file = c.where == kSystemFolder ? SystemFolder() + "\\zt-ghidra-helper.dll"
                                                           : folder_.Path("zt-ghidra-helper.dll");
         sim::PeHeader onDisk = build;
-        onDisk.timestamp = c.timestamp;
+        std::vector<uint8_t> bytes;
+        c.change(onDisk, bytes);
+        const size_t cut = bytes.size();   // a change may cut the file short at this size
+        bytes = sim::PeHeaderBytes(onDisk);
+        if (cut) bytes.resize(cut);
         if (c.where != kNowhere) {
-            ASSERT_TRUE(sim::WriteFileBytes(file, sim::PeHeaderBytes(onDisk)));
+            ASSERT_TRUE(sim::WriteFileBytes(file, bytes));
         }
         Export(folder_.Path("helper.xml"));
         if (c.where != kNowhere) DeleteFileA(file.c_str());

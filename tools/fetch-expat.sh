@@ -37,15 +37,19 @@ mkdir -p "$cache/downloads"
 matches() { echo "${sha256[$1]}  $cache/downloads/$1" | sha256sum --quiet -c - &>/dev/null; }
 
 fetch() {  # fetch FILE: into downloads/, checked
-  local file=$1 mirror try
+  local file=$1 mirror try part
   matches "$file" && return 0
   for mirror in "${mirrors[@]}"; do
     for ((try = 1; try <= tries; try++)); do
-      if curl -fsSL --retry 2 -o "$cache/downloads/$file.part" "$mirror/$pool/$file" &&
-        mv "$cache/downloads/$file.part" "$cache/downloads/$file" && matches "$file"; then
+      # A download of its own, which takes the file's place whole, checked:
+      # two builds that fetch at once do not write into one file.
+      part=$(mktemp "$cache/downloads/$file.XXXXXX")
+      if curl -fsSL --retry 2 -o "$part" "$mirror/$pool/$file" &&
+        echo "${sha256[$file]}  $part" | sha256sum --quiet -c - &>/dev/null; then
+        mv -f "$part" "$cache/downloads/$file"
         return 0
       fi
-      rm -f "$cache/downloads/$file.part" "$cache/downloads/$file"
+      rm -f "$part"
       if ((try < tries)); then
         echo "expat: $file from $mirror failed or does not match its checksum (attempt $try of $tries);" \
           "again in $pause s" >&2
