@@ -183,6 +183,13 @@ TEST_F(GhidraImportTest, EscapesAndCharactersBeyondAsciiComeBackInTheCodePage) {
     ImportText(GhidraFile(kTargetProgram, "<COMMENTS><COMMENT ADDRESS=\"00401000\" TYPE=\"pre\">a &lt; b"
                                           "<![CDATA[ & <c> ]]>\xC3\xA9</COMMENT></COMMENTS>"));
     EXPECT_EQ("a < b & <c> \xE9", sim::NameAt(kTarget + 0x1000, kHostNameComment));
+    // A text longer than is read is cut where a character starts.
+    std::string long_;
+    for (int i = 0; i < 600; ++i) long_ += "\xC3\xA9";
+    ImportText(GhidraFile(kTargetProgram, "<COMMENTS><COMMENT ADDRESS=\"00401000\" TYPE=\"pre\">" + long_ +
+                                              "</COMMENT><COMMENT ADDRESS=\"00401000\" TYPE=\"post\">x</COMMENT>"
+                                              "</COMMENTS>"));
+    EXPECT_EQ(std::string(252, '\xE9') + "...", sim::NameAt(kTarget + 0x1000, kHostNameComment));
 }
 
 TEST_F(GhidraImportTest, AProgramNotLoadedGoesToTheModuleThePaneShows) {

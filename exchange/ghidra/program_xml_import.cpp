@@ -97,6 +97,7 @@ struct PendingComment {
     uint32_t address;
     char parts[kCommentTypes][kEntryTextSize];   // UTF-8
     size_t lengths[kCommentTypes];
+    bool full[kCommentTypes];
 };
 
 class ProgramXmlReader final : public ImportReader, private XmlEvents {
@@ -146,11 +147,17 @@ private:
         --depth_;
     }
 
+    // A part keeps what fits of its text, cut at a character's start; what
+    // comes after is passed over.
     void Text(const char* text, size_t length) override {
-        if (!inComment_ || depth_ != 3) return;
+        if (!inComment_ || depth_ != 3 || comment_.full[part_]) return;
         size_t& used = comment_.lengths[part_];
         const size_t room = kEntryTextSize - 1 - used;
-        if (length > room) length = room;
+        if (length > room) {
+            length = room;
+            while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+            comment_.full[part_] = true;
+        }
         std::memcpy(comment_.parts[part_] + used, text, length);
         used += length;
     }
@@ -239,7 +246,10 @@ private:
         if (!comment_.any) {
             comment_.any = true;
             comment_.address = address;
-            for (size_t& length : comment_.lengths) length = 0;
+            for (int part = 0; part < kCommentTypes; ++part) {
+                comment_.lengths[part] = 0;
+                comment_.full[part] = false;
+            }
         }
         part_ = static_cast<CommentType>(part);
         inComment_ = true;
