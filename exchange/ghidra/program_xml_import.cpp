@@ -246,9 +246,9 @@ private:
         if (!comment_.any) {
             comment_.any = true;
             comment_.address = address;
-            for (int part = 0; part < kCommentTypes; ++part) {
-                comment_.lengths[part] = 0;
-                comment_.full[part] = false;
+            for (int i = 0; i < kCommentTypes; ++i) {
+                comment_.lengths[i] = 0;
+                comment_.full[i] = false;
             }
         }
         part_ = static_cast<CommentType>(part);
