@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "core/store.h"
 #include "core/text.h"
+#include "core/undo_journal.h"
 #include "host/host.h"
 
 namespace zt {
@@ -26,6 +27,7 @@ void MarkIfModuleChanged(uint32_t address, BookmarkRecord& bookmark) {
 }  // namespace
 
 bool ApplyRecord(const ExchangeRecord& record, uint32_t address) {
+    RememberAddress(address);
     LoadBookmark(address);
     BookmarkRecord* bookmark = FindRecord(address);
     if (!bookmark) return false;

@@ -14,6 +14,7 @@
 
 #include "core/store.h"
 #include "core/text.h"
+#include "core/undo_journal.h"
 #include "exchange/list/bookmark_lists.h"
 #include "exchange/exchange_file/exchange_record.h"
 #include "exchange/common/file_chooser.h"
@@ -482,6 +483,7 @@ void Import(std::FILE* file) {
         }
         patterns.Search();
     }
+    UndoRecording undo(UndoKind::kImport);
     ListReader apply(kApplyPass, listed, loaded, patterns, check.bookmarkLists());
     bool complete = false;
     try {

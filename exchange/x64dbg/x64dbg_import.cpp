@@ -19,6 +19,7 @@
 #include "core/settings.h"
 #include "core/store.h"
 #include "core/text.h"
+#include "core/undo_journal.h"
 #include "exchange/json/json_events.h"
 #include "exchange/json/json_file_pass.h"
 #include "exchange/common/module_files.h"
@@ -230,6 +231,7 @@ private:
         if (section_ != kBookmarks && !entry_.text[0]) return;
         uint32_t address = 0;
         if (!Place(address)) return;
+        RememberAddress(address);
         switch (section_) {
         case kBookmarks: MakeBookmark(address); break;
         case kLabels: ApplyLabel(address); break;
@@ -287,7 +289,7 @@ private:
 
 // x64dbg compresses its databases unless told not to: such a file, like
 // any that is not JSON, begins, after white space, with a byte that no JSON
-// text begins with. A byte-order mark is left to the reader to refuse.
+// text begins with, but for a byte-order mark, which the reader passes over.
 bool BeginsWithJson(std::FILE* file) {
     unsigned char head[64];
     const size_t count = std::fread(head, 1, sizeof head, file);
@@ -329,6 +331,7 @@ void Import(std::FILE* file) {
         return;
     }
     if (!modules.Scan()) throw std::bad_alloc();
+    UndoRecording undo(UndoKind::kImport);
     DatabaseReader bookmarks(kMakeBookmarks, modules, counts);
     DatabaseReader names(kNameAndComment, modules, counts);
     bool complete = false;
