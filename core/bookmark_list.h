@@ -29,8 +29,6 @@ public:
     // Ascending.
     Addresses::const_iterator begin() const { return all_.begin(); }
     Addresses::const_iterator end() const { return all_.end(); }
-    // The address at a 0-based row, or end().
-    Addresses::const_iterator at(int row) const { return all_.find_by_order(static_cast<size_t>(row)); }
 
     bool contains(uint32_t address) const { return all_.find(address) != all_.end(); }
     int count() const { return static_cast<int>(all_.size()); }

@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "core/bookmark_list.h"
+#include "core/bookmark_record.h"
 #include "core/plugin_state.h"
-#include "core/store.h"
 #include "core/text.h"
 #include "host/host.h"
 #include "ui/text_prompt.h"
@@ -28,10 +28,15 @@ public:
         for (int c = 0; c < 256; ++c) lower_[c] = static_cast<char>(c);
         CharLowerBuffA(lower_ + 1, 255);
         while (text[length_] && length_ < sizeof text_) {
-            text_[length_] = Lower(text[length_]);
-            ++length_;
+            const char c = Lower(text[length_]);
+            text_[length_++] = c;
+            hex_ = hex_ && ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'));
         }
+        hex_ = hex_ && length_ <= 8;
     }
+
+    // Whether an address, as the list shows it, can hold the text.
+    bool MayBeInAddress() const { return hex_; }
 
     // Whether the first limit characters of a terminated text hold it.
     bool In(const char* text, size_t limit = static_cast<size_t>(-1)) const {
@@ -51,37 +56,36 @@ private:
     char lower_[256];
     char text_[kTextEntrySize];
     size_t length_ = 0;
+    bool hex_ = true;
 };
 
-bool Holds(const Needle& needle, uint32_t address) {
+bool InAddress(const Needle& needle, uint32_t address) {
     static const char kDigits[] = "0123456789ABCDEF";
     char shown[9];   // as the address column shows it, "%08X"
     for (int i = 0; i < 8; ++i) shown[i] = kDigits[(address >> (28 - 4 * i)) & 15];
     shown[8] = '\0';
-    if (needle.In(shown)) return true;
-    if (const BookmarkRecord* record = FindRecord(address)) {
-        if (needle.In(record->name, sizeof record->name) || needle.In(record->module, sizeof record->module) ||
-            needle.In(record->originalDisassembly, sizeof record->originalDisassembly))
-            return true;
-    }
+    return needle.In(shown);
+}
+
+bool Holds(const Needle& needle, const BookmarkRecord& record) {
+    if ((needle.MayBeInAddress() && InAddress(needle, record.address)) || needle.In(record.name, sizeof record.name) ||
+        needle.In(record.module, sizeof record.module) ||
+        needle.In(record.originalDisassembly, sizeof record.originalDisassembly))
+        return true;
     char comment[kCommentSize] = "";
-    return HostFindName(address, kHostNameComment, comment) > 0 && needle.In(comment, sizeof comment);
+    return HostFindName(record.address, kHostNameComment, comment) > 0 && needle.In(comment, sizeof comment);
 }
 
 // The first row after row `after` (-1: before the first) that holds the
-// text, wrapping at the end, the row itself last; -1 when none does.
+// text, wrapping at the end, the row itself last; -1 when none does. The
+// rows are taken one after another, as the debugger keeps them.
 int FindRow(const Needle& needle, int after) {
     const int count = g_bookmarks.count();
     int row = after >= 0 && after + 1 < count ? after + 1 : 0;
-    auto address = g_bookmarks.at(row);
     for (int passed = 0; passed < count; ++passed) {
-        if (Holds(needle, *address)) return row;
-        if (++row == count) {
-            row = 0;
-            address = g_bookmarks.begin();
-        } else {
-            ++address;
-        }
+        const auto* record = static_cast<const BookmarkRecord*>(HostSortedBySelection(BookmarkSorted(), row));
+        if (record && Holds(needle, *record)) return row;
+        if (++row == count) row = 0;
     }
     return -1;
 }
