@@ -82,10 +82,13 @@ bool Append(const char* entry, size_t length) {
         j.tooLarge = true;
         return false;
     }
-    while (j.used + length > j.capacity) {
-        if (!GrowArray(j.bytes, j.capacity, 4096)) return j.noMemory = true, false;
+    bool room = true;
+    while (room && j.used + length > j.capacity) room = GrowArray(j.bytes, j.capacity, 4096);
+    if (room && j.count == j.startCapacity) room = GrowArray(j.starts, j.startCapacity, 256);
+    if (!room) {
+        j.noMemory = true;
+        return false;
     }
-    if (j.count == j.startCapacity && !GrowArray(j.starts, j.startCapacity, 256)) return j.noMemory = true, false;
     std::memcpy(j.bytes + j.used, entry, length);
     j.starts[j.count++] = static_cast<uint32_t>(j.used);
     j.used += length;

@@ -19,9 +19,10 @@ namespace zt {
 
 enum class UndoKind : uint8_t { kNothing, kDelete, kClear, kImport };
 
-// 8 MiB: a Clear of over 100,000 bookmarks with short names and no
-// comments (about 50 bytes each), or about 9,800 addresses whose every text
-// is full (848 bytes each).
+// 8 MiB of entries: a Clear of over 100,000 bookmarks with short names and
+// no comments (about 50 bytes each), or about 9,800 addresses whose every
+// text is full (848 bytes each). The arrays grow by doubling, so at most
+// 12 MiB are reserved.
 constexpr size_t kUndoJournalBytes = 8u << 20;
 
 void BeginUndo(UndoKind kind);
