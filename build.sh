@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
+tools/fetch-expat.sh >/dev/null  # the plug-in's XML reader, into the cache when missing
 # The date and time the About box shows: the last commit's, so that two builds
 # of one commit are the same byte for byte. Outside a git checkout of this
 # folder, a fixed date (or SOURCE_DATE_EPOCH as given).

@@ -34,6 +34,7 @@ namespace {
 constexpr uint32_t kModuleBase = 0x10000000, kCode = 0x10001000, kStride = 4;
 constexpr int kImport = 2, kExport = 3, kList = 4;
 constexpr DWORD kJsonType = 2;   // the file dialogs' filter index of a JSON bookmark list
+constexpr DWORD kProgramXmlType = 5;   // and of Ghidra/IDA program XML (export only)
 constexpr int kUnboundKey = VK_DOWN;
 
 std::vector<int> g_sizes = {100, 1000, 10000, 100000};
@@ -324,6 +325,15 @@ private:
                    Action(kOriginPluginMenu, kExport);
                }));
         ASSERT_EQ("Zentrilo: Bookmarks exported successfully!", LastFlash());
+        // The same bookmarks as program XML: the shown module's third of them
+        // written, all n walked.
+        const std::string xmlPath = folder.Path("bench.xml");
+        Record("program XML export, per record", n_,
+               Measure(LoadRounds(), n_, [](int) { sim::ResetDisassembler(); }, [&](int) {
+                   sim::ChooseFile(xmlPath, kProgramXmlType);
+                   Action(kOriginPluginMenu, kExport);
+               }));
+        ASSERT_NE(std::string::npos, LastFlash().find(" exported as program XML, "));
 
         // The import, its rounds taking turns with those of an exchange file
         // of the same bookmarks, so that both meet the same state of the heap.

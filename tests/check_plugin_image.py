@@ -70,7 +70,7 @@ VISTA_OR_LATER = ["GetTickCount64", "InitializeCriticalSectionEx", "InitOnce*", 
                   "AddDllDirectory", "SetDefaultDllDirectories", "RaiseFailFastException", "WaitOnAddress",
                   "WakeByAddress*"]
 WINDOWS_XP = (5, 1)
-SIZE_LIMIT = 256 * 1024
+SIZE_LIMIT = 384 * 1024
 # What the C++ runtime brings when the plug-in touches its string class (either
 # ABI), std::random_device (which the string's exception classes link), its
 # locales or its streams: together well over 100 KB. Mangled names, as the

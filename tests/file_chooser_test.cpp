@@ -39,7 +39,7 @@ TEST_F(FileChooserTest, ExportSavesAndImportOpensADatFileOrABookmarkList) {
         EXPECT_EQ(mainWindow_, dialog.owner);
         EXPECT_EQ(GetModuleHandleA(nullptr), dialog.instance);
         EXPECT_EQ(i == 0 ? "Dat files|*.dat|Bookmark list, JSON (*.json)|*.json|Bookmark list, CSV (*.csv)|*.csv|"
-                           "x64dbg database (*.dd32)|*.dd32|"
+                           "x64dbg database (*.dd32)|*.dd32|Ghidra/IDA program XML (*.xml)|*.xml|"
                          : "Dat files|*.dat|Bookmark list, JSON (*.json)|*.json|x64dbg database (*.dd32)|*.dd32|",
                   dialog.filter);
         EXPECT_EQ(1u, dialog.filterIndex);

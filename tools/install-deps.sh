@@ -10,8 +10,9 @@ set -euo pipefail
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-build_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build rapidjson-dev)
-test_packages=(googletest python3-pefile)
+# curl, patch and xz-utils fetch and unpack Expat's source (tools/fetch-expat.sh).
+build_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build rapidjson-dev curl patch xz-utils)
+test_packages=(googletest python3-pefile python3-lxml)
 wine_packages=(wine wine32:i386 xvfb xauth)
 guest_packages=(qemu-system-x86 debootstrap e2fsprogs)
 picture_packages=(python3-pil)

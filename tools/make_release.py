@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """make_release.py DLL DIST: writes the release of a built Zentrilo.dll into
-DIST: the DLL, Zentrilo-<version>.zip (the DLL, the install guide, the licence
-and the exchange-file format) and SHA256SUMS over both, which `sha256sum -c`
+DIST: the DLL, Zentrilo-<version>.zip (the DLL, the install guide, the licence,
+Expat's licence and the exchange-file format) and SHA256SUMS over both, which `sha256sum -c`
 checks from DIST. The zip is the same byte for byte for the same inputs: fixed
 order, dates from SOURCE_DATE_EPOCH (the last commit's, set by build.sh),
 fixed permissions. Text files get Windows line ends, for Notepad."""
@@ -10,16 +10,19 @@ import os
 import pathlib
 import re
 import shutil
+import subprocess
 import sys
 import time
 import zipfile
 
 TOP = pathlib.Path(__file__).resolve().parent.parent
 FALLBACK_EPOCH = 1767225600  # 2026-01-01 00:00 UTC, as build.sh outside git
-# (name in the zip, source, text)
+# (name in the zip, source, text); "expat": the licence of Expat, which the
+# DLL carries, from its source in the cache (tools/fetch-expat.sh).
 CONTENTS = [("Zentrilo.dll", None, False),
             ("INSTALL.txt", TOP / "docs/install.txt", True),
             ("LICENSE.txt", TOP / "LICENSE", True),
+            ("Expat-COPYING.txt", "expat", True),
             ("exchange-file.md", TOP / "docs/exchange-file.md", True)]
 
 
@@ -34,11 +37,17 @@ def zip_date():
     return max(time.gmtime(epoch)[:6], (1980, 1, 1, 0, 0, 0))  # the earliest a zip can hold
 
 
+def expat_licence():
+    folder = subprocess.run([str(TOP / "tools/fetch-expat.sh")], capture_output=True, text=True,
+                            check=True).stdout.strip()
+    return pathlib.Path(folder) / "COPYING"
+
+
 def write_zip(path, dll):
     date = zip_date()
     with zipfile.ZipFile(path, "w") as archive:
         for name, source, text in CONTENTS:
-            data = (source or dll).read_bytes()
+            data = (expat_licence() if source == "expat" else source or dll).read_bytes()
             if text:
                 data = data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
             entry = zipfile.ZipInfo(name, date)

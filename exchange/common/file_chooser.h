@@ -12,9 +12,16 @@ enum FileFilter { kExchangeFiles = 1, kHelpFiles = 2 };
 enum FileDialogMode : uint8_t { kSaveDialog = 0, kOpenDialog = 1 };
 
 // The file types of the Export... and Import... dialogs. The export lists
-// all four in this order; the import lists dat, json and the x64dbg
+// all five in this order; the import lists dat, json and the x64dbg
 // database, its third.
-enum BookmarkFileType { kNoBookmarkFile = 0, kDatFile = 1, kJsonFile = 2, kCsvFile = 3, kX64dbgFile = 4 };
+enum BookmarkFileType {
+    kNoBookmarkFile = 0,
+    kDatFile = 1,
+    kJsonFile = 2,
+    kCsvFile = 3,
+    kX64dbgFile = 4,
+    kProgramXmlFile = 5
+};
 
 // Shows the save (mode 0) or open (mode 1) dialog with the given filter
 // selected. For exchange files the debugged program's name is proposed and

@@ -1,6 +1,7 @@
 // Export: one record per bookmark, in address order, each address made
 // relative to the block the CPU pane shows; or, when the user chose one of
-// the bookmark lists' types, that list, or x64dbg's database.
+// the bookmark lists' types, that list, x64dbg's database, or the shown
+// module as Ghidra's program XML.
 #include <cstdio>
 
 #include "core/bookmark_list.h"
@@ -12,6 +13,7 @@
 #include "exchange/common/file_chooser.h"
 #include "exchange/common/file_replace.h"
 #include "exchange/common/shown_block.h"
+#include "exchange/ghidra/program_xml.h"
 #include "exchange/x64dbg/x64dbg_database.h"
 #include "host/host.h"
 
@@ -59,6 +61,7 @@ void ExportBookmarks() {
     case kJsonFile: write = &WriteJsonBookmarkList; break;
     case kCsvFile: write = &WriteCsvBookmarkList; break;
     case kX64dbgFile: ExportX64dbgDatabase(path); return;
+    case kProgramXmlFile: ExportProgramXml(path, *pane); return;
     }
 
     // The file is replaced only when all of it reached the disk.

@@ -28,6 +28,7 @@ std::vector<uint8_t> PeHeaderBytes(const PeHeader& header, const PeCode& code) {
     Put16(bytes, kPeOffset + 20, 0xE0);                        // optional header size
     Put16(bytes, kPeOffset + 22, header.dll ? 0x2102 : 0x0102);
     Put16(bytes, kOptional, 0x10B);                            // PE32
+    Put32(bytes, kOptional + 28, header.imageBase);
     Put32(bytes, kOptional + 56, header.imageSize);
     Put32(bytes, kOptional + 60, 0x400);                       // headers
     Put32(bytes, kOptional + 64, header.checksum);
@@ -67,7 +68,9 @@ std::vector<uint8_t> PeHeaderBytes(const PeHeader& header, const PeCode& code) {
 void AddModuleImage(uint32_t base, uint32_t size, const std::string& shortName, const PeHeader& header,
                     const PeCode& code) {
     AddModule(base, size, shortName);
-    AddBlock(base, PeHeaderBytes(header, code));
+    PeHeader loaded = header;
+    loaded.imageBase = base;
+    AddBlock(base, PeHeaderBytes(loaded, code));
 }
 
 }  // namespace sim

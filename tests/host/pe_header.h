@@ -5,7 +5,10 @@
 //
 //   sim::PeHeaderBytes(header[, code])  the page's 0x1000 bytes
 //   sim::AddModuleImage(base, size, shortName, header[, code])
-//                                       a module whose first page holds that header
+//                                       a module whose first page holds that header, with
+//                                       `base` as its ImageBase: Windows writes the base it
+//                                       loaded a module at into the header in memory, so the
+//                                       preferred base is only in the file (PeHeaderBytes)
 #pragma once
 
 #include <cstdint>
@@ -20,6 +23,7 @@ struct PeHeader {
     uint32_t checksum;
     bool dll;
     std::string exportName;   // for a DLL; empty: no export directory
+    uint32_t imageBase = 0;   // the preferred base, as linked
 };
 
 struct PeCode {
