@@ -111,6 +111,7 @@ public:
         ImportRow();
         DisabledNavigationRow();
         PaintRow();
+        FindRow();
         JsonRows();
         ProgramXmlRows();
     }
@@ -252,6 +253,24 @@ private:
         ASSERT_NE(nullptr, list);
         Record("one paint of the list window", n_, Measure(g_rounds, 1, [&](int) { InvalidateRect(list, nullptr, FALSE); },
                                                            [&](int) { sim::PaintNow(list); }));
+    }
+
+    // Ctrl+F in the list window from the first row, the text only in the
+    // last: every bookmark's fields and comment are searched.
+    void FindRow() {
+        HWND list = ListWindow();
+        ASSERT_NE(nullptr, list);
+        SetName(At(n_ - 1), "needle");
+        Record("find in the list window, the match in the last row", n_, Measure(g_rounds, 1, [&](int) {
+                   Table()->sorted.selectedRow = 0;
+                   sim::ReplyText("Needle");
+               }, [&](int) {
+                   HoldKeys(false, true);
+                   SendMessageA(list, WM_KEYDOWN, 'F', 0);
+                   HoldKeys(false, false);
+               }));
+        ASSERT_EQ(n_ - 1, Table()->sorted.selectedRow);
+        ForgetCalls();
     }
 
     // The JSON list's three modules, each with a PE header and its share of

@@ -74,6 +74,10 @@ int LoadBookmark(uint32_t address) {
     return result;
 }
 
+void UnloadBookmark(uint32_t address) {
+    if (g_bookmarks.contains(address)) ChangeBookmark(address, true, false);
+}
+
 bool SetBookmarkActive(BookmarkRecord& record, uint8_t active) {
     if (!g_bookmarks.setActive(record.address, active != 0)) return false;
     record.active = active;

@@ -28,6 +28,10 @@ int SetBookmark(uint32_t address, bool toggle, bool flash, bool publish);
 // project load or an import adds many and publishes once at the end.
 int LoadBookmark(uint32_t address);
 
+// Its counterpart: removes the bookmark at address, when there is one,
+// logging it, without flashing or publishing.
+void UnloadBookmark(uint32_t address);
+
 // Sets a bookmark's active flag in its record and in the list, which counts
 // the active ones. False, with the flag unchanged, when memory runs out.
 bool SetBookmarkActive(BookmarkRecord& record, uint8_t active);

@@ -4,6 +4,7 @@
 #include "core/plugin_state.h"
 #include "core/settings.h"
 #include "core/store.h"
+#include "core/undo_journal.h"
 #include "core/version.h"
 #include "host/host.h"
 #include "ui/cpu_pane.h"
@@ -65,7 +66,10 @@ int InitialisePlugin(int hostVersion, HWND mainWindow) {
     return 0;
 }
 
-void ResetPlugin() { ClearAllBookmarks(); }
+void ResetPlugin() {
+    ClearAllBookmarks();
+    ForgetUndo();
+}
 
 int ClosePlugin() {
     SavePanelPosition();
@@ -80,6 +84,7 @@ void DestroyPlugin() {
     DestroyNavigationPanel();
     HostUnregisterClass(g_listWindowClass);
     HostDestroySorted(BookmarkSorted());
+    ForgetUndo();
     if (!paneReleased || !mainWindowReleased) StayLoaded();
 }
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "core/plugin_state.h"
-#include "core/store.h"
+#include "core/undo_journal.h"
 #include "core/version.h"
 #include "exchange/exchange_file/exchange_file.h"
 #include "ui/list_window.h"
@@ -69,7 +69,7 @@ int MainMenu(char* text) {
 void MainMenuAction(int action) {
     switch (action) {
     case kShowHide: ShowOrHidePanel(); break;
-    case kClearBookmarks: ClearAllBookmarks(); break;
+    case kClearBookmarks: ClearBookmarksUndoably(); break;
     case kImport: ImportBookmarks(); break;
     case kExport: ExportBookmarks(); break;
     case kList: OpenListWindow(); break;

@@ -112,14 +112,18 @@ TEST_F(BookmarkListExportTest, FailedWriteKeepsTheOldFile) {
 // Leaves bookmark-list.csv and, for each of its rows, the fields it must hold
 // (hex-encoded UTF-8) in bookmark-list.expected beside the test program;
 // ctest then reads the CSV with Python's csv module (check_csv_list.py).
-TEST_F(BookmarkListExportTest, CsvKeepsCommasQuotesAndLineBreaks) {
-    // Wine's code page here is normally 1252, where E9 is "é".
+TEST_F(BookmarkListExportTest, CsvKeepsCommasQuotesAndLineBreaksAndWritesFormulasAsText) {
+    // Wine's code page here is normally 1252, where E9 is "é". A field that
+    // begins as a formula gets an apostrophe, which spreadsheets take as text.
     const bool latin = GetACP() == 1252;
     const std::string tricky[][2] = {{"a, \"b\"", "line one\r\nline two, \"quoted\""},
+                                     {"+x", "-y"},
                                      {latin ? "caf\xE9" : "cafe", "\n"},
-                                     {"plain", "x"}};
-    const uint32_t addresses[] = {kCode, kCode + 3, kCode + 5};
-    for (int i = 0; i < 3; ++i) {
+                                     {"plain", "x"},
+                                     {"@x", "=SUM(A1)"},
+                                     {"\tt", "\rr"}};
+    const uint32_t addresses[] = {kCode, kCode + 1, kCode + 3, kCode + 5, kCode + 6, kCode + 7};
+    for (int i = 0; i < 6; ++i) {
         dll.zt_Toggle(addresses[i]);
         SetName(addresses[i], tricky[i][0]);
         sim::SetName(addresses[i], kHostNameComment, tricky[i][1]);
@@ -135,9 +139,12 @@ TEST_F(BookmarkListExportTest, CsvKeepsCommasQuotesAndLineBreaks) {
          "current_instruction", "changed"},
         {"0x00401000", "target", "0x00400000", "0x00001000", tricky[0][0], tricky[0][1], "1", "PUSH EBP", "PUSH EBP",
          "0"},
+        {"0x00401001", "target", "0x00400000", "0x00001001", "'+x", "'-y", "1", "MOV EBP,ESP", "MOV EBP,ESP", "0"},
         {"0x00401003", "target", "0x00400000", "0x00001003", latin ? "caf\xC3\xA9" : "cafe", "\n", "1",
          "XOR EAX,EAX", "XOR EAX,EAX", "0"},
-        {"0x00401005", "target", "0x00400000", "0x00001005", "plain", "x", "0", "RETN", "RETN", "0"}};
+        {"0x00401005", "target", "0x00400000", "0x00001005", "plain", "x", "0", "RETN", "RETN", "0"},
+        {"0x00401006", "target", "0x00400000", "0x00001006", "'@x", "'=SUM(A1)", "1", "NOP", "NOP", "0"},
+        {"0x00401007", "target", "0x00400000", "0x00001007", "'\tt", "'\rr", "1", "NOP", "NOP", "0"}};
     std::ofstream expected(ProgramFolder() + "\\bookmark-list.expected", std::ios::binary);
     for (const std::vector<std::string>& row : rows) {
         for (size_t i = 0; i < row.size(); ++i) expected << (i ? "," : "") << Hex(row[i]);

@@ -244,6 +244,42 @@ TEST_F(BookmarkListImportTest, FaultyFilesChangeNothingAndSayWhy) {
     EXPECT_EQ("Zentrilo: 1 bookmarks imported!", LastFlash());
 }
 
+// Whole numbers as other JSON writers write them, a byte-order mark as
+// Notepad writes one, and numbers too large for any field where no field
+// reads them.
+TEST_F(BookmarkListImportTest, WholeNumbersInAnyNotationByteOrderMarkAndHugeNumbersPassedOverAreRead) {
+    OpenProgram();
+    const std::string zeros(400, '0');
+    const std::string cases[] = {
+        List("{\"address\": 6291458.0}"),
+        List("{\"address\": 6.291458e6}"),
+        List("{\"address\": 629145800E-2, \"offset\": 0.0e0}"),
+        "{\"format\": \"zentrilo-bookmarks\", \"version\": 1e0, \"bookmarks\": [{\"address\": 6291458}]}",
+        "\xEF\xBB\xBF" + List("{\"address\": 6291458}"),
+        List("{\"address\": 6291458, \"later\": [1e400, -1E+9999, 1" + zeros + ", 1e-400, 0." + zeros + "1]}"),
+    };
+    for (const std::string& text : cases) {
+        Action(kOriginPluginMenu, kClear);
+        ImportText(text);
+        EXPECT_EQ("Zentrilo: 1 bookmarks imported!", LastFlash()) << text.substr(0, 120);
+        EXPECT_EQ((std::vector<uint32_t>{kPaneBlock + 2}), BookmarkAddresses()) << text.substr(0, 120);
+    }
+    const std::string refused[] = {
+        List("{\"address\": 6291458.5}"),
+        List("{\"address\": 62914585e-1}"),
+        List("{\"address\": 1e400}"),
+        List("{\"address\": 1" + zeros + "}"),
+        List("{\"address\": 4.294967296e9}"),
+    };
+    for (const std::string& text : refused) {
+        ImportText(text);
+        EXPECT_EQ("[ERROR]: Nothing imported, bookmark 1: \"address\" must be a number from 0 to 4294967295!",
+                  LastFlash()) << text.substr(0, 120);
+    }
+    ImportText("\xEF\xBB\xBF{\n x");
+    EXPECT_EQ("[ERROR]: Nothing imported, not valid JSON (line 2, column 2)!", LastFlash());
+}
+
 // When a key comes twice, the last one counts: also when it is null, and
 // also for the lists of bookmarks and of modules.
 TEST_F(BookmarkListImportTest, WhenAKeyComesTwiceTheLastOneCounts) {

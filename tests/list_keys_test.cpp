@@ -45,7 +45,8 @@ TEST_F(ListKeysTest, OtherKeysAndCombinationsGoToHostUnchanged) {
         {VK_SPACE, kShift, false},  {VK_DELETE, kShift, false}, {VK_DELETE, false, kCtrl},
         {'G', kShift, false},       {'G', false, kCtrl},        {kSemicolonKey, false, kCtrl},
         {kSemicolonKey, kShift, kCtrl}, {kSlashKey, false, false}, {kSlashKey, kShift, kCtrl},
-        {'H', false, false},        {VK_DOWN, false, false}};
+        {'F', false, false},        {'F', kShift, kCtrl},       {'L', false, false},
+        {'Z', kShift, kCtrl},       {'H', false, false},        {VK_DOWN, false, false}};
     for (const auto& [key, shift, ctrl] : keys)
         EXPECT_EQ("host", PressAndSee(key, shift, ctrl)) << key << (shift ? " shift" : "") << (ctrl ? " ctrl" : "");
 

@@ -1,5 +1,5 @@
-// The list window's popup menu: its entries for the selected bookmark, and
-// the command behind each.
+// The list window's popup menu: its entries for the selected bookmark, the
+// list's own behind them, and the command behind each.
 #include "list_window_fixture.h"
 
 namespace {
@@ -35,7 +35,7 @@ TEST_F(ListPopupMenuTest, EntriesFollowTheBookmarksStateAndReach) {
     Add({kA, kOutside});
     std::vector<std::string> entries{"1 &Follow\tEnter", "2 &Delete\tDel", "3 &Disable\tSpace", "-", "4 &Edit Name\t:",
                                      "5 &Edit Comment\t;", "-", "6 Set one-shot breakpoint", "-", "7 Google\tG", "-",
-                                     "8 Help\t?"};
+                                     "8 Help\t?", "-", "9 Find...", "10 Undo (greyed)"};
     Popup(0);
     EXPECT_EQ(entries, Entries());
     EXPECT_EQ(ListWindow(), sim::TableFunctionCalls().back().window);
@@ -53,13 +53,14 @@ TEST_F(ListPopupMenuTest, EntriesFollowTheBookmarksStateAndReach) {
     EXPECT_EQ(entries, Entries());
 }
 
-TEST_F(ListPopupMenuTest, WithoutSelectedRowHostShowsEmptyMenuAndChoiceIsIgnored) {
+TEST_F(ListPopupMenuTest, WithoutSelectedRowOnlyListsEntriesAreOfferedAndBookmarkChoiceIsIgnored) {
     Add({kA});
     SelectNone();
     EXPECT_EQ("", ChooseAndSee(2));
     ASSERT_EQ(1u, sim::PopupsShown().size());
     EXPECT_TRUE(sim::PopupsShown()[0].hadMenu);
-    EXPECT_TRUE(sim::PopupsShown()[0].entries.empty());
+    EXPECT_EQ((std::vector<std::string>{"9 Find...", "10 Undo (greyed)"}), Entries());
+    EXPECT_EQ("prompt Find bookmark", ChooseAndSee(9));
     EXPECT_FALSE(IsMenu(reinterpret_cast<HMENU>(sim::TableFunctionCalls().back().lParam)));
 }
 
@@ -79,7 +80,9 @@ TEST_F(ListPopupMenuTest, EachEntryRunsItsCommand) {
     CancelSettingsWhenShown();
     EXPECT_EQ("help", ChooseAndSee(8));
     EXPECT_EQ("", ChooseAndSee(0));
-    EXPECT_EQ("", ChooseAndSee(9));
+    EXPECT_EQ("prompt Find bookmark", ChooseAndSee(9));
+    EXPECT_EQ("", ChooseAndSee(10)) << "greyed: nothing to undo";
+    EXPECT_EQ("", ChooseAndSee(11));
     EXPECT_EQ("", ChooseAndSee(-1));
     EXPECT_EQ("delete", ChooseAndSee(2));
     EXPECT_EQ((std::vector<uint32_t>{kB}), BookmarkAddresses());

@@ -91,6 +91,38 @@ TEST_F(X64dbgExportTest, BookmarksNamesAndCommentsByModuleFileAndOffset) {
     std::ofstream(ProgramFolder() + "\\x64dbg-database.expected", std::ios::binary) << expected;
 }
 
+// x64dbg refuses a comment of 512 bytes or more: counted in UTF-8, 511 are
+// kept whole and 512 cut at a character, with "...", to 511.
+TEST_F(X64dbgExportTest, CommentsAreCutAt512BytesOfUtf8) {
+    if (GetACP() != 1252) GTEST_SKIP() << "the comments are written in code page 1252";
+    const std::string euro = "\x80", eAcute = "\xE9";   // three and two bytes in UTF-8
+    auto repeat = [](const std::string& text, int times) {
+        std::string all;
+        while (times-- > 0) all += text;
+        return all;
+    };
+    const struct {
+        uint32_t address;
+        std::string comment;
+        std::string written;   // UTF-8
+    } cases[] = {
+        {kTarget + 0x1000, euro + repeat(eAcute, 254), "\xE2\x82\xAC" + repeat("\xC3\xA9", 254)},   // 511 bytes
+        {kTarget + 0x1003, repeat(euro, 2) + repeat(eAcute, 253),                               // 512 bytes
+         repeat("\xE2\x82\xAC", 2) + repeat("\xC3\xA9", 251) + "..."},
+    };
+    for (const auto& c : cases) {
+        dll.zt_Toggle(c.address);
+        sim::SetName(c.address, kHostNameComment, c.comment);
+    }
+    sim::TempFolder folder;
+    Export(folder.Path("cut.dd32"));
+    const std::optional<std::vector<uint8_t>> bytes = sim::ReadFileBytes(folder.Path("cut.dd32"));
+    ASSERT_TRUE(bytes.has_value());
+    const std::string file(bytes->begin(), bytes->end());
+    for (const auto& c : cases)
+        EXPECT_NE(std::string::npos, file.find("\"text\":\"" + c.written + "\"}")) << c.comment.size();
+}
+
 TEST_F(X64dbgExportTest, FailedWriteKeepsTheOldFile) {
     dll.zt_Toggle(kTarget + 0x1000);
     sim::TempFolder folder;

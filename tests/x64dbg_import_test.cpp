@@ -199,6 +199,12 @@ TEST_F(X64dbgImportTest, FaultyOrCompressedFilesChangeNothingAndSayWhy) {
     EXPECT_TRUE(sim::NameInsertions().empty());
 }
 
+TEST_F(X64dbgImportTest, ByteOrderMarkAndHugeNumbersOfOtherFieldsAreRead) {
+    OpenProgram();
+    ImportText("\xEF\xBB\xBF{\"bookmarks\": [" + Entry("target.exe", "0x1000", ", \"hits\": 1e400") + "]}");
+    EXPECT_EQ("Zentrilo: 1 bookmarks, 0 names, 0 labels, 0 comments imported!", LastFlash());
+}
+
 // x64dbg keeps notes, trace records and plug-ins' data in its database, texts
 // x64dbg writes each list once; when one comes twice, the last one counts.
 TEST_F(X64dbgImportTest, AListThatComesTwiceCountsOnce) {

@@ -7,7 +7,9 @@
 #include "core/settings.h"
 #include "core/store.h"
 #include "core/text.h"
+#include "core/undo_journal.h"
 #include "host/host.h"
+#include "ui/list_find.h"
 #include "ui/list_window.h"
 #include "ui/opcode_help.h"
 #include "ui/text_prompt.h"
@@ -32,11 +34,19 @@ const BookmarkRecord* SelectedBookmark() {
 }
 
 void RunListCommand(ListCommand command, uint32_t address) {
+    switch (command) {
+    case ListCommand::Find: FindInList(); return;
+    case ListCommand::FindNext: FindNextInList(); return;
+    case ListCommand::Undo:
+        if (!UndoLast()) MessageBeep(0);
+        return;
+    default: break;
+    }
     BookmarkRecord* record = FindRecord(address);
     if (!record) return;
     switch (command) {
     case ListCommand::Follow: GoToBookmark(address); break;
-    case ListCommand::Delete: SetBookmark(address, true, true, true); break;
+    case ListCommand::Delete: DeleteBookmarkUndoably(address); break;
     case ListCommand::SwitchActive: SwitchActive(*record); break;
     case ListCommand::EditName:
         EditBookmarkName(address);
@@ -49,6 +59,7 @@ void RunListCommand(ListCommand command, uint32_t address) {
     case ListCommand::SetBreakpoint: HostTempBreakpoint(address, kHostOneShotBreakpoint); break;
     case ListCommand::SearchWeb: SearchWeb(*record); break;
     case ListCommand::OpcodeHelp: ShowOpcodeHelp(address); break;
+    default: break;
     }
 }
 

@@ -11,12 +11,19 @@
 
 namespace zt {
 
-enum class ListCommand { Follow, Delete, SwitchActive, EditName, EditComment, SetBreakpoint, SearchWeb, OpcodeHelp };
+enum class ListCommand {
+    Follow, Delete, SwitchActive, EditName, EditComment, SetBreakpoint, SearchWeb, OpcodeHelp,
+    // These need no bookmark.
+    Find, FindNext, Undo,
+};
+
+inline bool NeedsBookmark(ListCommand command) { return command < ListCommand::Find; }
 
 // The record of the row selected in the list window, or null.
 const BookmarkRecord* SelectedBookmark();
 
-// Runs a command on the bookmark at address; nothing when there is none.
+// Runs a command on the bookmark at address; nothing when there is none
+// (unless the command needs no bookmark).
 void RunListCommand(ListCommand command, uint32_t address);
 
 // Ask for a new name (kept to 63 characters) or for the comment at the

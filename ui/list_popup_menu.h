@@ -5,8 +5,9 @@
 
 namespace zt {
 
-// Builds the menu for the selected bookmark (empty when no row is
-// selected), lets the debugger show it and runs the chosen command.
+// Builds the menu for the selected bookmark (none of its entries when no
+// row is selected) and the list's own, Find and Undo; lets the debugger
+// show it and runs the chosen command.
 void ShowListPopupMenu(HWND window);
 
 }  // namespace zt

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "core/store.h"
+#include "core/undo_journal.h"
 #include "exchange/list/bookmark_lists.h"
 #include "exchange/exchange_file/exchange_file.h"
 #include "exchange/exchange_file/exchange_record.h"
@@ -81,6 +82,7 @@ void ImportBookmarks() {
         HostFlash("[ERROR]: Nothing imported!");
         return;
     }
+    UndoRecording undo(UndoKind::kImport);
     const uint64_t read = ApplyRecords(file, size / sizeof(ExchangeRecord), *pane);
     // A file that got shorter since it was measured simply ends; an error
     // stops the import where it happened, keeping what came before.

@@ -7,6 +7,7 @@
 #include "core/settings.h"
 #include "core/store.h"
 #include "core/text.h"
+#include "core/undo_journal.h"
 #include "exchange/exchange_file/exchange_record.h"
 #include "host/host.h"
 
@@ -39,6 +40,7 @@ void SetStoredComment(uint32_t address, const char* text) {
 }  // namespace
 
 BookmarkRecord* ApplyBookmarkEntry(const ImportEntry& entry, uint32_t address) {
+    RememberAddress(address);
     LoadBookmark(address);
     BookmarkRecord* bookmark = FindRecord(address);
     if (!bookmark) return nullptr;
@@ -62,6 +64,7 @@ LabelOutcome ApplyLabelEntry(const ImportEntry& entry, uint32_t address, unsigne
     const bool mapped = IsLabelMappingOn();
     BookmarkRecord* bookmark = FindRecord(address);
     if (!mapped && !bookmark) return LabelOutcome::kNoBookmark;
+    RememberAddress(address);
     // The debugger's labels, like the names they mirror, take 63 characters.
     char text[kEntryTextSize];
     CopyText(text, entry.name);
@@ -76,6 +79,7 @@ LabelOutcome ApplyLabelEntry(const ImportEntry& entry, uint32_t address, unsigne
 }
 
 void ApplyCommentEntry(const ImportEntry& entry, uint32_t address) {
+    RememberAddress(address);
     char comment[kEntryTextSize];
     CopyText(comment, entry.comment);
     CutWithEllipsis(comment, kCommentKeep);

@@ -6,6 +6,7 @@
 
 #include "core/bookmark_views.h"
 #include "core/store.h"
+#include "core/undo_journal.h"
 #include "exchange/import/entry_apply.h"
 #include "exchange/import/entry_placement.h"
 #include "exchange/import/import_counts.h"
@@ -179,6 +180,8 @@ void Import(std::FILE* file, ImportReader& reader, const ImportOptions& options)
         }
         patterns.Search();
     }
+    // Undone as one; a lack of room for that is said after the outcome.
+    UndoRecording undo(UndoKind::kImport);
     PassSink bookmarks(Step::kBookmarks, placement, patterns, counts);
     PassSink others(Step::kLabelsAndComments, placement, patterns, counts);
     bool complete = false;

@@ -2,7 +2,8 @@
 // before its own rules: scalars as one kind of value, the key of the member
 // being read (kept short: a reader knows only short keys), a stack of what
 // each open object or list is, nested no deeper than a limit, and the first
-// fault met, as the text of a status message. A reader derives from it,
+// fault met, as the text of a status message. A number is unsigned when it
+// is a whole one from 0 to 2^64 - 1, however written (1, 1.0, 1e0, 10e-1). A reader derives from it,
 // names its kinds of frame, and answers OnValue, StartObject, StartArray and
 // EndObject.
 #pragma once
@@ -21,6 +22,10 @@ namespace zt {
 
 enum JsonKind : uint8_t { kNull, kBoolean, kUnsigned, kOtherNumber, kText, kContainer };
 
+// Whether the text of a JSON number is a whole number from 0 to 2^64 - 1,
+// and which.
+bool ReadWholeNumber(const char* text, size_t length, uint64_t& number);
+
 struct JsonValue {
     JsonKind kind;
     bool boolean;
@@ -33,6 +38,7 @@ template <typename Reader, typename Frame, int kDeepestNesting>
 class JsonEvents {
 public:
     const char* fault() const { return fault_; }
+    void ReadFrom(const JsonFileStream& stream) { stream_ = &stream; }
 
     bool Null() { return Value(Scalar(kNull)); }
     bool Bool(bool value) { return Value(Scalar(kBoolean, 0, value)); }
@@ -41,7 +47,12 @@ public:
     bool Int64(int64_t value) { return value >= 0 ? Uint64(static_cast<uint64_t>(value)) : Value(Scalar(kOtherNumber)); }
     bool Uint64(uint64_t value) { return Value(Scalar(kUnsigned, value)); }
     bool Double(double) { return Value(Scalar(kOtherNumber)); }
-    bool RawNumber(const char*, rapidjson::SizeType, bool) { return Value(Scalar(kOtherNumber)); }
+    bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
+        uint64_t number = 0;
+        // A number the stream had to cut is far out of any field's range.
+        const bool whole = !(stream_ && stream_->numberCut()) && ReadWholeNumber(text, length, number);
+        return Value(whole ? Scalar(kUnsigned, number) : Scalar(kOtherNumber));
+    }
     bool String(const char* text, rapidjson::SizeType length, bool) { return Value({kText, false, 0, text, length}); }
     bool Key(const char* text, rapidjson::SizeType length, bool) {
         // Keys the reader knows are short; any other is passed over.
@@ -83,6 +94,7 @@ protected:
 private:
     bool Value(const JsonValue& value) { return static_cast<Reader&>(*this).OnValue(value); }
 
+    const JsonFileStream* stream_ = nullptr;
     Frame frames_[kDeepestNesting] = {};
     char fault_[kJsonFaultSize] = "";
 };

@@ -40,7 +40,10 @@ struct ReaderAllocator {
 };
 
 using JsonReader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, ReaderAllocator>;
-constexpr unsigned kJsonParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
+// Numbers reach the handler as their text (JsonEvents reads them), so that
+// one out of the reader's range does not end the pass.
+constexpr unsigned kJsonParseFlags =
+    rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag | rapidjson::kParseNumbersAsStringsFlag;
 constexpr size_t kJsonFaultSize = 160;
 
 // Why a pass ended early, in fault (empty when the handler stopped it, having
@@ -58,6 +61,7 @@ bool ReadJsonFile(std::FILE* file, Handler& handler, LongTexts longTexts, bool& 
     JsonFileStream stream(file, buffer, sizeof buffer, longTexts);
     ReaderAllocator allocator;
     JsonReader reader(&allocator, 1024);
+    handler.ReadFrom(stream);
     const rapidjson::ParseResult result = reader.Parse<kJsonParseFlags>(stream, handler);
     char fault[kJsonFaultSize];
     readFailed = stream.readFailed();

@@ -1,10 +1,18 @@
 #include "exchange/json/json_file_stream.h"
 
+#include <cstring>
+
 namespace zt {
 
 JsonFileStream::JsonFileStream(std::FILE* file, char* buffer, size_t bufferSize, LongTexts longTexts)
     : file_(file), buffer_(buffer), bufferSize_(bufferSize), current_(buffer), longTexts_(longTexts) {
     Fill();
+    // The UTF-8 byte-order mark that Notepad writes: columns count from behind it.
+    if (filled_ >= 3 && std::memcmp(buffer_, "\xEF\xBB\xBF", 3) == 0) {
+        current_ += 3;
+        lineStart_ = 3;
+        if (current_ == buffer_ + filled_) Fill();
+    }
 }
 
 void JsonFileStream::Fill() {
@@ -25,7 +33,52 @@ JsonFileStream::Ch JsonFileStream::Take() {
     if (++current_ == buffer_ + filled_) Fill();
     if (longTexts_ == LongTexts::kShorten && inText_ && textLength_ >= kLongestJsonText && AtCharacterStart())
         SkipRestOfText();
+    if (numberPart_ != kNoNumber && NumberTooLarge()) SkipDigits();
     return c;
+}
+
+void JsonFileStream::TrackNumber(Ch c) {
+    const bool digit = c >= '0' && c <= '9';
+    const bool exponentMark = c == 'e' || c == 'E';
+    switch (numberPart_) {
+    case kNoNumber:
+        if (!digit && c != '-') return;
+        numberPart_ = kWhole;
+        wholeDigits_ = exponent_ = 0;
+        numberCut_ = false;
+        break;
+    case kWhole:
+    case kFraction:
+        if (c == '.' && numberPart_ == kWhole) numberPart_ = kFraction;
+        else if (exponentMark) numberPart_ = kExponentSign;
+        else if (!digit) numberPart_ = kNoNumber;
+        break;
+    case kExponentSign:
+        numberPart_ = c == '-' ? kNegativeExponent : digit || c == '+' ? kExponent : kNoNumber;
+        break;
+    case kExponent:
+    case kNegativeExponent:
+        if (!digit) numberPart_ = kNoNumber;
+        break;
+    }
+    if (!digit) return;
+    if (numberPart_ == kWhole && (wholeDigits_ || c != '0')) ++wholeDigits_;
+    if (numberPart_ == kExponent) exponent_ = exponent_ * 10 + static_cast<unsigned>(c - '0');
+}
+
+// The reader would refuse the number with the next byte, a digit.
+bool JsonFileStream::NumberTooLarge() const {
+    const char next = *current_;
+    if (ended_ || next < '0' || next > '9') return false;
+    if (numberPart_ == kWhole) return wholeDigits_ >= kMostWholeDigits;
+    return numberPart_ == kExponent && exponent_ * 10 + static_cast<unsigned>(next - '0') > kLargestExponent;
+}
+
+void JsonFileStream::SkipDigits() {
+    numberCut_ = true;
+    while (!ended_ && *current_ >= '0' && *current_ <= '9') {
+        if (++current_ == buffer_ + filled_) Fill();
+    }
 }
 
 // The next byte begins a character of the text, outside any escape.
@@ -52,6 +105,7 @@ void JsonFileStream::Track(Ch c) {
     if (!inText_) {
         inText_ = c == '"';
         textLength_ = 0;
+        TrackNumber(c);
         return;
     }
     if (hexDigits_) {

@@ -4,6 +4,10 @@
 // one text (a string or a key) to kLongestJsonText bytes: a longer one ends
 // the input there, which the reader reports as an unterminated string; or,
 // for files whose long texts are passed over, reaches the reader shortened.
+// A byte-order mark at the start of the file is passed over. A number too
+// large for the reader to take (more than kMostWholeDigits digits before its
+// point, or a positive exponent above kLargestExponent) reaches it without
+// its further digits, and numberCut() says so until the next number.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +17,8 @@
 namespace zt {
 
 constexpr size_t kLongestJsonText = 4096;
+constexpr unsigned kMostWholeDigits = 300;
+constexpr unsigned kLargestExponent = 300;
 
 // What becomes of a text longer than kLongestJsonText: it ends the input, or
 // the reader gets its first kLongestJsonText bytes or a few more, up to the
@@ -38,6 +44,7 @@ public:
 
     bool readFailed() const { return readFailed_; }
     bool textTooLong() const { return cut_; }
+    bool numberCut() const { return numberCut_; }
     // The 1-based line and column of a byte on the current line (the reader
     // reports faults where it stands).
     void Where(size_t offset, unsigned& line, unsigned& column) const;
@@ -47,6 +54,9 @@ private:
     void Track(Ch c);
     bool AtCharacterStart() const;
     void SkipRestOfText();
+    void TrackNumber(Ch c);
+    bool NumberTooLarge() const;
+    void SkipDigits();
 
     std::FILE* const file_;
     char* const buffer_;
@@ -66,6 +76,13 @@ private:
     size_t textLength_ = 0;
     bool cut_ = false;
     const LongTexts longTexts_;
+    // Where a number outside the texts stands: not in one, in its whole part,
+    // its fraction, after its "e", in its exponent.
+    enum NumberPart : uint8_t { kNoNumber, kWhole, kFraction, kExponentSign, kExponent, kNegativeExponent };
+    NumberPart numberPart_ = kNoNumber;
+    unsigned wholeDigits_ = 0;   // significant ones
+    unsigned exponent_ = 0;      // positive, up to kLargestExponent
+    bool numberCut_ = false;
 };
 
 }  // namespace zt

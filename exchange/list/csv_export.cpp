@@ -1,5 +1,6 @@
 // The CSV bookmark list: a header row and one row per bookmark, fields quoted
-// where they must be (RFC 4180), lines ended by CR LF.
+// where they must be (RFC 4180), lines ended by CR LF. A text that a
+// spreadsheet would take for a formula is written as text.
 #include <cstdio>
 #include <cstring>
 
@@ -29,13 +30,17 @@ public:
         Put(digits);
     }
     // A field with a comma, a quote or a line break goes in quotes, its
-    // quotes doubled.
+    // quotes doubled. One that begins as a formula does (=, +, -, @, a tab or
+    // a carriage return) goes in quotes behind an apostrophe, which
+    // spreadsheets take as "this is text".
     void Field(const char* text) {
-        if (!text[std::strcspn(text, ",\"\r\n")]) {
+        const bool formula = text[0] && std::strchr("=+-@\t\r", text[0]);
+        if (!formula && !text[std::strcspn(text, ",\"\r\n")]) {
             Put(text);
             return;
         }
         Put('"');
+        if (formula) Put('\'');
         for (const char* c = text; *c; ++c) {
             if (*c == '"') Put('"');
             Put(*c);

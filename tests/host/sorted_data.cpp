@@ -25,6 +25,11 @@ struct Store {
     // every call costs O(log n) of the host, as in the real debugger.
     bool lean = false;
     std::map<uint32_t, std::unique_ptr<uint8_t[]>> leanItems;
+    // The row last asked for by HostSortedBySelection, so that the rows one
+    // after another cost O(1) each, as in the real debugger's array; -1 after
+    // any change of the items.
+    int cursorRow = -1;
+    std::map<uint32_t, std::unique_ptr<uint8_t[]>>::iterator cursor;
 };
 
 std::vector<std::unique_ptr<Store>> g_stores;
@@ -149,6 +154,7 @@ extern "C" void* __cdecl HostAddSorted(HostSorted* sorted, const void* item) {
     if (g_refuseAddCountdown > 0 && --g_refuseAddCountdown == 0) refuse = true;
     if (store == nullptr || item == nullptr || refuse) return nullptr;
     if (store->lean) {
+        store->cursorRow = -1;
         std::unique_ptr<uint8_t[]>& slot = store->leanItems[address];
         slot.reset(new uint8_t[size_t(store->itemSize)]);
         std::memcpy(slot.get(), item, store->itemSize);
@@ -187,6 +193,7 @@ extern "C" void* __cdecl HostFindSorted(HostSorted* sorted, uint32_t address) {
 
 extern "C" void __cdecl HostDeleteSorted(HostSorted* sorted, uint32_t address) {
     if (Store* store = StoreOf(sorted, "HostDeleteSorted")) {
+        store->cursorRow = -1;
         auto lean = LeanCover(*store, address);
         if (lean != store->leanItems.end()) store->leanItems.erase(lean);
         auto& items = store->items;
@@ -198,6 +205,7 @@ extern "C" void __cdecl HostDeleteSorted(HostSorted* sorted, uint32_t address) {
 
 extern "C" void __cdecl HostDeleteSortedRange(HostSorted* sorted, uint32_t first, uint32_t last) {
     if (Store* store = StoreOf(sorted, "HostDeleteSortedRange")) {
+        store->cursorRow = -1;
         auto& lean = store->leanItems;
         for (auto at = lean.begin(); at != lean.end();) {
             const HostItemHeader& h = HeaderOf(at->second.get());
@@ -227,7 +235,13 @@ extern "C" void* __cdecl HostSortedBySelection(HostSorted* sorted, int row) {
     uint8_t* found = nullptr;
     if (Store* store = StoreOf(sorted, "HostSortedBySelection")) {
         if (row >= 0 && row < int(store->items.size())) found = store->items[row]->data();
-        if (row >= 0 && row < int(store->leanItems.size())) found = std::next(store->leanItems.begin(), row)->second.get();
+        if (row >= 0 && row < int(store->leanItems.size())) {
+            const bool ahead = store->cursorRow >= 0 && row >= store->cursorRow;
+            store->cursor = ahead ? std::next(store->cursor, row - store->cursorRow)
+                                  : std::next(store->leanItems.begin(), row);
+            store->cursorRow = row;
+            found = store->cursor->second.get();
+        }
     }
     return found;
 }

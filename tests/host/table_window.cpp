@@ -1,6 +1,7 @@
 #include "table_window.h"
 
 #include "main_window.h"
+#include "sorted_data.h"
 #include "violations.h"
 
 #include <algorithm>
@@ -20,6 +21,7 @@ std::deque<int> g_popupChoices;
 std::vector<PopupShown> g_popups;
 std::deque<std::function<void()>> g_popupActions;
 std::map<UINT, int> g_answers;
+std::map<const HostTable*, int> g_firstShown;
 bool g_failRegister = false;
 int g_classCounter = 0;
 
@@ -43,7 +45,23 @@ std::vector<MenuEntry> ReadMenu(HMENU menu) {
     return entries;
 }
 
+// An arrow key: the selection moves by a row and stays in view.
+void MoveSelection(HostTable* table, int step) {
+    const int rows = int(SortedItems(&table->sorted).size());
+    if (rows == 0) return;
+    int& selected = table->sorted.selectedRow;
+    selected = std::max(0, std::min(rows - 1, selected < 0 ? 0 : selected + step));
+    int& first = g_firstShown[table];
+    if (selected < first) first = selected;
+    if (selected >= first + kShownRows) first = selected - kShownRows + 1;
+}
+
 }  // namespace
+
+int FirstShownRow(const HostTable* table) {
+    auto found = g_firstShown.find(table);
+    return found == g_firstShown.end() ? 0 : found->second;
+}
 
 void FailRegisterClass() { g_failRegister = true; }
 const std::vector<ClassRegistration>& ClassRegistrations() { return g_registrations; }
@@ -82,6 +100,7 @@ void ResetTableWindows() {
     g_popups.clear();
     g_popupActions.clear();
     g_answers.clear();
+    g_firstShown.clear();
     g_failRegister = false;
     g_classCounter = 0;
 }
@@ -149,6 +168,7 @@ extern "C" int __cdecl HostTableFunction(HostTable* table, HWND window, UINT mes
     g_tableCalls.push_back({table, window, message, wParam, lParam});
     if (table == nullptr) return 0;
     if (message == WM_DESTROY && window == table->window) table->window = nullptr;
+    if (message == WM_KEYDOWN && (wParam == VK_DOWN || wParam == VK_UP)) MoveSelection(table, wParam == VK_DOWN ? 1 : -1);
     if (message == kTablePopupMessage) {
         HMENU menu = reinterpret_cast<HMENU>(lParam);
         PopupShown shown{menu != nullptr, menu ? ReadMenu(menu) : std::vector<MenuEntry>{}, 0};

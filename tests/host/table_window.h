@@ -17,6 +17,10 @@
 //   sim::AnswerTableFunction(message, result)
 //                                     HostTableFunction answers this message with result from
 //                                     now on (default 0; the popup message answers its choice)
+//   sim::FirstShownRow(table)         the first of the kShownRows rows the table's window shows
+//
+// WM_KEYDOWN with VK_DOWN or VK_UP moves the table's selected row by one, within its rows,
+// and scrolls the window so that the selected row is shown, as the real host's tables do.
 //
 // HostTableFunction(WM_DESTROY) for the table's own window clears
 // table->window, as the real host does.
@@ -33,6 +37,7 @@
 namespace sim {
 
 constexpr UINT kTablePopupMessage = 1125;
+constexpr int kShownRows = 10;
 
 struct ClassRegistration {
     std::string name;
@@ -83,6 +88,7 @@ void ChoosePopupItem(int id);
 const std::vector<PopupShown>& PopupsShown();
 void WhilePopupShown(std::function<void()> action);
 void AnswerTableFunction(UINT message, int result);
+int FirstShownRow(const HostTable* table);
 
 // Unregisters classes the plug-in left registered; call once its windows are gone.
 void ResetTableWindows();
