@@ -6,15 +6,21 @@
 // largest n over its cost at the smallest, from this one run. Last, a JSON
 // bookmark list of the n bookmarks spread over three modules is exported and
 // imported into a fresh plug-in whose modules load elsewhere, and the ratios
-// the JSON rows are held to are printed.
+// the JSON rows are held to are printed; the same for the n bookmarks of one
+// module as program XML, imported by turns with their JSON list. At the very
+// end, a Ghidra-shaped program XML of --ghidra-mb megabytes (100; 0: none)
+// with 1,000 Note bookmarks among its sections is imported: its time and the
+// plug-in's heap at most.
 //
 //   OllyDbg.exe [--sizes=100,1000,10000,100000] [--rounds=31] [--load-rounds=N] [--hidden-panel]
+//               [--ghidra-mb=100]
 //
 // --load-rounds sets the rounds of the project load, the import and the save
 // (5, and 3 from n = 100,000 on, when not given). --hidden-panel keeps the
 // navigation panel hidden: its caption then costs little to change, which
 // shows the rest better on a slow machine (the key press row is left out: the
 // plug-in follows the pane only while the panel is shown).
+#include "host/allocation_failure.h"
 #include "host/exchange_bytes.h"
 #include "host/pe_header.h"
 #include "host/plugin_fixture.h"
@@ -22,6 +28,7 @@
 #include "host/temp_folder.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +41,8 @@ namespace {
 constexpr uint32_t kModuleBase = 0x10000000, kCode = 0x10001000, kStride = 4;
 constexpr int kImport = 2, kExport = 3, kList = 4;
 constexpr DWORD kJsonType = 2;   // the file dialogs' filter index of a JSON bookmark list
-constexpr DWORD kProgramXmlType = 5;   // and of Ghidra/IDA program XML (export only)
+constexpr DWORD kProgramXmlType = 5;   // and of Ghidra/IDA program XML in the save dialog
+constexpr DWORD kProgramXmlImportType = 4;   // and in the open dialog
 constexpr int kUnboundKey = VK_DOWN;
 
 std::vector<int> g_sizes = {100, 1000, 10000, 100000};
@@ -105,6 +113,7 @@ public:
         PaintRow();
         FindRow();
         JsonRows();
+        ProgramXmlRows();
     }
 
 private:
@@ -361,6 +370,75 @@ private:
         ForgetCalls();
     }
 
+    // One module that holds all n bookmarks, for the program XML, which
+    // carries one module per file.
+    uint32_t XmlModuleSize() const { return (0x1000 + n_ * kStride + 0x1000 + 0xFFFF) & ~0xFFFFu; }
+    void OpenXmlProgram(uint32_t moved) {
+        PluginTest::TearDown();
+        PluginTest::SetUp();
+        sim::UseLeanTables(true);
+        sim::AddModuleImage(kModuleBase + moved, XmlModuleSize(), "alpha",
+                            {0x5F000001, XmlModuleSize(), 0x1111, true, "alpha.dll"});
+        AddBlock(kCode + moved, n_ * kStride + 0x100, 0x90);
+        ShowBlock(kCode + moved, n_ * kStride + 0x100);
+        if (g_hiddenPanel) StoreSetting("auto_show", 0);
+        ASSERT_EQ(0, Start());
+    }
+
+    // The n bookmarks of one module (names, states, every tenth commented)
+    // exported by the plug-in as program XML and as a JSON list, then
+    // imported by turns into the module loaded elsewhere: both imports meet
+    // the same state of the heap.
+    void ProgramXmlRows() {
+        sim::TempFolder folder;
+        const std::string xmlPath = folder.Path("bench.xml"), jsonPath = folder.Path("alpha.json");
+        OpenXmlProgram(0);
+        if (HasFatalFailure()) return;
+        for (int i = 0; i < n_; ++i) {
+            std::vector<uint8_t> body = sim::BookmarkBytes(At(i), JsonActive(i), "alpha", JsonName(i), "NOP");
+            dll.Pluginuddrecord(nullptr, 1, sim::kBookmarkTag, body.size(), body.data());
+        }
+        ForgetCalls();
+        for (int i = 0; i < n_; ++i)
+            if (JsonCommented(i)) sim::SetName(At(i), kHostNameComment, JsonComment(i));
+        sim::ChooseFile(xmlPath, kProgramXmlType);
+        Action(kOriginPluginMenu, kExport);
+        sim::ChooseFile(jsonPath, kJsonType);
+        Action(kOriginPluginMenu, kExport);
+
+        OpenXmlProgram(kMoved);
+        if (HasFatalFailure()) return;
+        std::vector<double> xml, json;
+        for (int round = 0; round < LoadRounds(); ++round) {
+            Reset();
+            double start = Now();
+            sim::ChooseFile(jsonPath, kJsonType);
+            Action(kOriginPluginMenu, kImport);
+            json.push_back((Now() - start) / n_);
+            ASSERT_EQ(n_, dll.zt_Count());
+            Reset();
+            start = Now();
+            sim::ChooseFile(xmlPath, kProgramXmlImportType);
+            Action(kOriginPluginMenu, kImport);
+            xml.push_back((Now() - start) / n_);
+        }
+        Record("program XML import, per record", n_, Median(xml));
+        Record("JSON import beside the program XML one, per record", n_, Median(json));
+        // Every bookmark came back with its name, state and comment.
+        const unsigned comments = unsigned(n_ + 9) / 10;
+        ASSERT_EQ("Zentrilo: " + std::to_string(n_) + " bookmarks, 0 names, 0 labels, " + std::to_string(comments) +
+                      " comments imported!",
+                  LastFlash());
+        ASSERT_EQ(n_, dll.zt_Count());
+        for (int i : {0, 1, 5, 10, n_ / 2, n_ - 1}) {
+            const uint32_t address = At(i) + kMoved;
+            EXPECT_EQ(sim::Fields(address, JsonActive(i), "alpha", JsonName(i), "NOP"), Bookmark(address))
+                << "bookmark " << i;
+            EXPECT_EQ(JsonCommented(i) ? JsonComment(i) : "", sim::NameAt(address, kHostNameComment)) << "bookmark " << i;
+        }
+        ForgetCalls();
+    }
+
     // The same bookmarks, where the import finds their modules, as records
     // relative to the block the pane shows, in address order as in the list.
     void WriteJsonExchangeFile(const std::string& path) const {
@@ -399,6 +477,143 @@ private:
     }
 
     int n_;
+};
+
+// Ghidra's export of a large program: the document type inline, data types,
+// memory map, code blocks, comments, hundreds of thousands of analysis
+// bookmarks and symbols and a function for every few, with the user's 1,000
+// Note bookmarks and names among them; about g_ghidraMegabytes MB. Imported
+// into the program loaded elsewhere: the time, and what the plug-in held on
+// the heap at most beyond what it held after.
+int g_ghidraMegabytes = 100;
+
+class GhidraFileBenchmark : public PluginTest {
+public:
+    void TestBody() override {
+        sim::UseLeanTables(true);
+        sim::SetExePath("C:\\bench\\target.exe");
+        sim::AddModuleImage(kLoaded, kSize, "target", {0x5F000000, kSize, 0, false, "", kLoaded});
+        AddBlock(kLoaded + 0x1000, 0x1000, 0x90);
+        ShowBlock(kLoaded + 0x1000, 0x1000);
+        StoreSetting("auto_show", 0);
+        ASSERT_EQ(0, Start());
+        sim::TempFolder folder;
+        const std::string path = folder.Path("ghidra.xml");
+        const double bytes = Write(path);
+        sim::StartHeapCount();
+        const double start = Now();
+        sim::ChooseFile(path, kProgramXmlImportType);
+        Action(kOriginPluginMenu, kImport);
+        const double seconds = (Now() - start) / 1e6;
+        ASSERT_EQ(kNotes, dll.zt_Count()) << LastFlash();
+        std::printf("\nProgram XML import of a Ghidra-shaped file of %.1f MB with %d Note bookmarks among its other "
+                    "sections:\n  %.2f s, %.1f MB/s; the plug-in's heap at most %.0f KB above what it held after "
+                    "(%.0f KB above before)\n  %s\n",
+                    bytes / 1e6, kNotes, seconds, bytes / 1e6 / seconds,
+                    double(sim::HeapPeak() - sim::HeapHeld()) / 1024, double(sim::HeapPeak()) / 1024,
+                    LastFlash().c_str());
+    }
+
+private:
+    static constexpr uint32_t kPreferred = 0x00400000, kLoaded = 0x01000000, kSize = 0x01000000;
+    static constexpr int kNotes = 1000;
+
+    class Out {
+    public:
+        explicit Out(std::FILE* file) : file_(file) {}
+        ~Out() { Flush(); }
+        void Add(const char* format, ...) {
+            char line[512];
+            va_list values;
+            va_start(values, format);
+            const int length = std::vsnprintf(line, sizeof line, format, values);
+            va_end(values);
+            buffer_.append(line, size_t(length));
+            if (buffer_.size() > (1 << 20)) Flush();
+        }
+        double written() const { return written_ + double(buffer_.size()); }
+
+    private:
+        void Flush() {
+            std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
+            written_ += double(buffer_.size());
+            buffer_.clear();
+        }
+        std::FILE* file_;
+        std::string buffer_;
+        double written_ = 0;
+    };
+
+    static uint32_t Address(uint32_t i) { return kPreferred + 0x1000 + (i * 0x40) % (kSize - 0x2000); }
+
+    static double Write(const std::string& path) {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        if (!file) return 0;
+        double bytes;
+        {
+            Out out(file);
+            const double target = double(g_ghidraMegabytes) * 1e6;
+            out.Add("<?xml version=\"1.0\" standalone=\"yes\"?>\n<?program_dtd version=\"1\"?>\n<!DOCTYPE PROGRAM [\n");
+            const char* const elements[] = {"INFO_SOURCE", "PROCESSOR", "DATATYPES", "STRUCTURE", "MEMBER",
+                                            "MEMORY_MAP", "MEMORY_SECTION", "CODE", "CODE_BLOCK", "COMMENTS",
+                                            "COMMENT", "BOOKMARKS", "BOOKMARK", "SYMBOL_TABLE", "SYMBOL",
+                                            "FUNCTIONS", "FUNCTION", "ADDRESS_RANGE", "STACK_FRAME", "STACK_VAR"};
+            for (const char* element : elements)
+                out.Add("<!ELEMENT %s ANY>\n<!ATTLIST %s NAME CDATA #IMPLIED ADDRESS CDATA #IMPLIED TYPE CDATA #IMPLIED"
+                        " SIZE CDATA #IMPLIED>\n", element, element);
+            out.Add("]>\n<PROGRAM NAME=\"target.exe\" EXE_PATH=\"/C:/bench/target.exe\" EXE_FORMAT=\"Portable "
+                    "Executable (PE)\" IMAGE_BASE=\"%08x\">\n", kPreferred);
+            out.Add("    <INFO_SOURCE USER=\"bench\" TOOL=\"Ghidra 11.0\" />\n    <PROCESSOR NAME=\"x86\" "
+                    "LANGUAGE_PROVIDER=\"x86:LE:32:default:windows\" ENDIAN=\"little\" ADDRESS_MODEL=\"32-bit\" />\n");
+            out.Add("    <DATATYPES>\n");
+            for (uint32_t k = 0; out.written() < target * 0.15; ++k) {
+                out.Add("        <STRUCTURE NAME=\"S_%u\" NAMESPACE=\"/\" SIZE=\"0x20\">\n"
+                        "            <REGULAR_CMT>structure %u &amp; its fields</REGULAR_CMT>\n", k, k);
+                for (int m = 0; m < 8; ++m)
+                    out.Add("            <MEMBER OFFSET=\"0x%x\" DATATYPE=\"dword\" DATATYPE_NAMESPACE=\"/\" "
+                            "NAME=\"field_%x\" SIZE=\"0x4\" />\n", m * 4, m * 4);
+                out.Add("        </STRUCTURE>\n");
+            }
+            out.Add("    </DATATYPES>\n    <MEMORY_MAP>\n        <MEMORY_SECTION NAME=\".text\" "
+                    "START_ADDR=\"ram:%08x\" LENGTH=\"0x%x\" PERMISSIONS=\"rx\" />\n    </MEMORY_MAP>\n    <CODE>\n",
+                    kPreferred + 0x1000, kSize - 0x2000);
+            for (uint32_t k = 0; out.written() < target * 0.25; ++k)
+                out.Add("        <CODE_BLOCK START=\"ram:%08x\" END=\"ram:%08x\" />\n", Address(k), Address(k) + 0x3F);
+            out.Add("    </CODE>\n    <COMMENTS>\n");
+            for (uint32_t k = 0; k < 20000; ++k)
+                out.Add("        <COMMENT ADDRESS=\"%08x\" TYPE=\"%s\">comment %u</COMMENT>\n", Address(k * 7),
+                        k % 3 ? "end-of-line" : "pre", k);
+            out.Add("    </COMMENTS>\n    <BOOKMARKS>\n");
+            const uint32_t analysis = uint32_t(target * 0.2 / 110);   // bookmarks of Ghidra's analysis
+            for (uint32_t k = 0; k < analysis; ++k) {
+                if (k % (analysis / kNotes) == 0 && k / (analysis / kNotes) < kNotes)
+                    out.Add("        <BOOKMARK ADDRESS=\"%08x\" TYPE=\"Note\" CATEGORY=\"triage\" DESCRIPTION=\"note %u\" />\n",
+                            Address(k / (analysis / kNotes) * 13), k);
+                out.Add("        <BOOKMARK ADDRESS=\"%08x\" TYPE=\"Analysis\" CATEGORY=\"Found Code\" "
+                        "DESCRIPTION=\"Found code from operand reference\" />\n", Address(k));
+            }
+            out.Add("    </BOOKMARKS>\n    <SYMBOL_TABLE>\n");
+            for (uint32_t k = 0; out.written() < target * 0.75; ++k) {
+                if (k < uint32_t(kNotes))
+                    out.Add("        <SYMBOL ADDRESS=\"%08x\" NAME=\"user_%u\" NAMESPACE=\"\" TYPE=\"global\" "
+                            "SOURCE_TYPE=\"USER_DEFINED\" PRIMARY=\"y\" />\n", Address(k * 13), k);
+                out.Add("        <SYMBOL ADDRESS=\"%08x\" NAME=\"LAB_%08x\" NAMESPACE=\"\" TYPE=\"global\" "
+                        "SOURCE_TYPE=\"ANALYSIS\" PRIMARY=\"y\" />\n", Address(k), Address(k));
+            }
+            out.Add("    </SYMBOL_TABLE>\n    <FUNCTIONS>\n");
+            for (uint32_t k = 0; out.written() < target - 200; ++k)
+                out.Add("        <FUNCTION ENTRY_POINT=\"%08x\" NAME=\"FUN_%08x\" LIBRARY_FUNCTION=\"n\">\n"
+                        "            <ADDRESS_RANGE START=\"%08x\" END=\"%08x\" />\n"
+                        "            <STACK_FRAME LOCAL_VAR_SIZE=\"0x8\" PARAM_OFFSET=\"0x4\" RETURN_ADDR_SIZE=\"0x4\">"
+                        "<STACK_VAR STACK_PTR_OFFSET=\"-0x8\" NAME=\"local_8\" DATATYPE=\"undefined4\" SIZE=\"0x4\" />"
+                        "</STACK_FRAME>\n        </FUNCTION>\n",
+                        Address(k), Address(k), Address(k), Address(k) + 0x3F);
+            out.Add("    </FUNCTIONS>\n</PROGRAM>\n");
+            bytes = out.written();
+        }
+        std::fclose(file);
+        return bytes;
+    }
 };
 
 void PrintTable() {
@@ -445,6 +660,11 @@ void PrintJsonRatios() {
                 ratio(cell(json, last), cell("exchange-file import beside the JSON one, per record", last)));
     std::printf("  %-52s at n=%d: %.2f\n", "JSON import / the exchange-file import row above", last,
                 ratio(cell(json, last), cell("import of an exchange file of n records, per record", last)));
+    const char* const xml = "program XML import, per record";
+    std::printf("\nProgram XML import (goal: at most 2 times the JSON import beside it at n=%d)\n", last);
+    std::printf("  %-52s n=%d / n=%d: %.2f\n", xml, last, first, ratio(cell(xml, last), cell(xml, first)));
+    std::printf("  %-52s at n=%d: %.2f\n", "program XML import / JSON import beside it", last,
+                ratio(cell(xml, last), cell("JSON import beside the program XML one, per record", last)));
 }
 
 void ParseArguments(int argc, char** argv) {
@@ -460,6 +680,8 @@ void ParseArguments(int argc, char** argv) {
             }
         } else if (argument.rfind("--load-rounds=", 0) == 0) {
             g_loadRounds = std::max(1, std::atoi(argv[i] + 14));
+        } else if (argument.rfind("--ghidra-mb=", 0) == 0) {
+            g_ghidraMegabytes = std::max(0, std::atoi(argv[i] + 12));
         } else if (argument == "--hidden-panel") {
             g_hiddenPanel = true;
         } else if (argument.rfind("--rounds=", 0) == 0) {
@@ -485,6 +707,9 @@ int main(int argc, char** argv) {
         ::testing::RegisterTest("Benchmark", ("n" + std::to_string(n)).c_str(), nullptr, nullptr, __FILE__, __LINE__,
                                 [n]() -> Benchmark* { return new Benchmark(n); });
     }
+    if (g_ghidraMegabytes > 0)
+        ::testing::RegisterTest("GhidraFile", "import", nullptr, nullptr, __FILE__, __LINE__,
+                                []() -> PluginTest* { return new GhidraFileBenchmark; });
     int result = RUN_ALL_TESTS();
     PrintTable();
     PrintJsonRatios();

@@ -40,7 +40,8 @@ TEST_F(FileChooserTest, ExportSavesAndImportOpensADatFileOrABookmarkList) {
         EXPECT_EQ(GetModuleHandleA(nullptr), dialog.instance);
         EXPECT_EQ(i == 0 ? "Dat files|*.dat|Bookmark list, JSON (*.json)|*.json|Bookmark list, CSV (*.csv)|*.csv|"
                            "x64dbg database (*.dd32)|*.dd32|Ghidra/IDA program XML (*.xml)|*.xml|"
-                         : "Dat files|*.dat|Bookmark list, JSON (*.json)|*.json|x64dbg database (*.dd32)|*.dd32|",
+                         : "Dat files|*.dat|Bookmark list, JSON (*.json)|*.json|x64dbg database (*.dd32)|*.dd32|"
+                           "Ghidra/IDA program XML (*.xml)|*.xml|",
                   dialog.filter);
         EXPECT_EQ(1u, dialog.filterIndex);
         EXPECT_EQ("", dialog.title);

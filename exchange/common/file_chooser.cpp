@@ -21,11 +21,12 @@ constexpr char kExportFilter[] =
     "Dat files\0*.dat\0Bookmark list, JSON (*.json)\0*.json\0Bookmark list, CSV (*.csv)\0*.csv\0"
     "x64dbg database (*.dd32)\0*.dd32\0Ghidra/IDA program XML (*.xml)\0*.xml\0";
 constexpr char kImportFilter[] =
-    "Dat files\0*.dat\0Bookmark list, JSON (*.json)\0*.json\0x64dbg database (*.dd32)\0*.dd32\0";
+    "Dat files\0*.dat\0Bookmark list, JSON (*.json)\0*.json\0x64dbg database (*.dd32)\0*.dd32\0"
+    "Ghidra/IDA program XML (*.xml)\0*.xml\0";
 constexpr const char* kExtensions[] = {"", "dat", "json", "csv", "dd32", "xml"};
 // The types in the order of each dialog's list.
 constexpr BookmarkFileType kExportTypes[] = {kDatFile, kJsonFile, kCsvFile, kX64dbgFile, kProgramXmlFile};
-constexpr BookmarkFileType kImportTypes[] = {kDatFile, kJsonFile, kX64dbgFile};
+constexpr BookmarkFileType kImportTypes[] = {kDatFile, kJsonFile, kX64dbgFile, kProgramXmlFile};
 constexpr DWORD kFlags =
     OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER | OFN_ENABLESIZING;
 static_assert(kFlags == 0x0088000E, "file dialog flags");

@@ -12,8 +12,8 @@ enum FileFilter { kExchangeFiles = 1, kHelpFiles = 2 };
 enum FileDialogMode : uint8_t { kSaveDialog = 0, kOpenDialog = 1 };
 
 // The file types of the Export... and Import... dialogs. The export lists
-// all five in this order; the import lists dat, json and the x64dbg
-// database, its third.
+// all five in this order; the import lists dat, json, the x64dbg database
+// and the program XML.
 enum BookmarkFileType {
     kNoBookmarkFile = 0,
     kDatFile = 1,

@@ -1,6 +1,7 @@
 // Import: each record of the file, in file order, becomes a bookmark at its
 // relative address plus the base of the block the CPU pane shows now; or the
-// JSON bookmark list or x64dbg's database, when the user chose its type.
+// JSON bookmark list, x64dbg's database or a program XML, when the user chose
+// its type.
 #include <windows.h>
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "exchange/exchange_file/exchange_record.h"
 #include "exchange/common/file_chooser.h"
 #include "exchange/exchange_file/record_apply.h"
+#include "exchange/ghidra/program_xml.h"
 #include "exchange/common/shown_block.h"
 #include "exchange/x64dbg/x64dbg_database.h"
 #include "host/host.h"
@@ -69,6 +71,7 @@ void ImportBookmarks() {
     case kDatFile: break;
     case kJsonFile: ImportJsonBookmarkList(path); return;
     case kX64dbgFile: ImportX64dbgDatabase(path); return;
+    case kProgramXmlFile: ImportProgramXml(path); return;
     default: return;
     }
     uint64_t size;

@@ -19,4 +19,11 @@ constexpr char kProgramXmlDisabledCategory[] = "Zentrilo (disabled)";
 // XML; failure-safe. The outcome goes to the status bar.
 void ExportProgramXml(const char* path, const HostCpuPane& pane);
 
+// Reads a program XML that Ghidra, IDA or the export wrote and, only when all
+// of it is valid, applies its Note bookmarks, its user's and imported names
+// and its comments in the loaded module of the program's file name (or, when
+// none is, the module the CPU pane shows). The outcome goes to the status
+// bar. Never throws.
+void ImportProgramXml(const char* path);
+
 }  // namespace zt

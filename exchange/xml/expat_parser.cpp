@@ -28,8 +28,8 @@ unsigned long HashSalt() {
 
 }  // namespace
 
-XML_Parser NewXmlParser() {
-    XML_Parser parser = XML_ParserCreate(nullptr);
+XML_Parser NewXmlParser(const XML_Memory_Handling_Suite* memory) {
+    XML_Parser parser = XML_ParserCreate_MM(nullptr, memory, nullptr);
     if (parser != nullptr) XML_SetHashSalt(parser, HashSalt());
     return parser;
 }
