@@ -259,6 +259,7 @@ bool IsPlaceholder(const std::string& name) { return name == "n/a" || name == kM
 // bookmarks first, then names and comments.
 struct Expected {
     unsigned bookmarks = 0, names = 0, labels = 0, comments = 0, outside = 0, noBookmark = 0;
+    unsigned labelsPlaced = 0;   // label entries that named a bookmark or became a label
     std::vector<std::pair<std::string, unsigned>> passedOver;   // in the order first met
     std::map<uint32_t, std::string> name, label, comment;
     std::map<uint32_t, int> active;
@@ -330,6 +331,7 @@ Expected Expect(Session& session, const Made& made, bool mapped) {
             continue;
         }
         const std::string text = Cut(entry.text, 60);
+        ++out.labelsPlaced;
         if (mapped) out.label[address] = text, ++out.labels;
         if (bookmarked) {
             if (!out.name.count(address)) {
@@ -348,8 +350,9 @@ std::string Status(const Expected& expected, const Made& made) {
     std::snprintf(text, sizeof text, "Zentrilo: %u bookmarks, %u names, %u labels, %u comments imported",
                   expected.bookmarks, expected.names, expected.labels, expected.comments);
     std::string want = text;
-    if (!made.loaded && expected.bookmarks)
-        want += ", " + std::to_string(expected.bookmarks) + " into target.exe, gone.exe is not loaded";
+    // Every entry placed in the shown module instead counts.
+    const unsigned placed = expected.bookmarks + expected.labelsPlaced + expected.comments;
+    if (!made.loaded && placed) want += ", " + std::to_string(placed) + " into target.exe, gone.exe is not loaded";
     std::vector<std::pair<std::string, unsigned>> reasons = {{"outside the module", expected.outside},
                                                              {"label without bookmark", expected.noBookmark}};
     reasons.insert(reasons.end(), expected.passedOver.begin(), expected.passedOver.end());

@@ -197,9 +197,13 @@ TEST_F(GhidraImportTest, AProgramNotLoadedGoesToTheModuleThePaneShows) {
     ImportText(GhidraFile("NAME=\"renamed\" EXE_PATH=\"/C:/Programs/target.exe\" IMAGE_BASE=\"0x400000\"",
                           Bookmarks(Note("00401000"))));
     EXPECT_EQ((std::vector<uint32_t>{kTarget + 0x1000}), BookmarkAddresses());
-    ImportText(GhidraFile("NAME=\"other.exe\" IMAGE_BASE=\"00400000\"", Bookmarks(Note("00401005"))));
+    // Its comments, too, and counted with its bookmarks.
+    ImportText(GhidraFile("NAME=\"other.exe\" IMAGE_BASE=\"00400000\"",
+                          "<COMMENTS><COMMENT ADDRESS=\"00401006\" TYPE=\"pre\">c</COMMENT></COMMENTS>" +
+                              Bookmarks(Note("00401005"))));
     EXPECT_EQ((std::vector<uint32_t>{kTarget + 0x1000, kHelper + 0x1005}), BookmarkAddresses());
-    EXPECT_EQ("Zentrilo: 1 bookmarks, 0 names, 0 labels, 0 comments imported, 1 into Helper.dll, other.exe is not "
+    EXPECT_EQ("c", sim::NameAt(kHelper + 0x1006, kHostNameComment));
+    EXPECT_EQ("Zentrilo: 1 bookmarks, 0 names, 0 labels, 1 comments imported, 2 into Helper.dll, other.exe is not "
               "loaded!",
               LastFlash());
 }

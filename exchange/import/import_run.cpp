@@ -140,7 +140,9 @@ private:
         } else if (ApplyLabelEntry(entry, target.address, counts_.names, counts_.labels) ==
                    LabelOutcome::kNoBookmark) {
             ++counts_.noBookmark;
+            return;
         }
+        counts_.fallback += target.fallback;
     }
 
     const Step step_;
