@@ -66,6 +66,7 @@ struct Counts {
     bool foundModules = false;
     unsigned notFound = 0;     // of another build, its pattern not found there
     unsigned ambiguous = 0;    // of another build, its pattern found more than once
+    unsigned notSearched = 0;  // of another build, its pattern not searched (time or size limit, or changed since)
 };
 
 // The three reads of a list: check all of it; collect the code patterns of
@@ -265,12 +266,13 @@ private:
 
     bool EndEntry() {
         if (!entry_.hasAddress) return Fail("bookmark %u has no address", entryNumber_);
-        CodePattern pattern;
+        CodePattern pattern = {};
         if (entry_.hasPattern && entry_.pattern[0] && !ParsePattern(entry_.pattern, entry_.patternPosition, &pattern))
             return Fail("bookmark %u: \"pattern\" is not a code pattern at \"pattern_position\"", entryNumber_);
         sawPattern_ = sawPattern_ || (entry_.hasPattern && entry_.pattern[0]);
+        pattern.unique = entry_.patternUnique;
         if (pass_ == kCollectPass) Collect(pattern);
-        if (pass_ == kApplyPass) Apply();
+        if (pass_ == kApplyPass) Apply(pattern);
         return true;
     }
 
@@ -362,7 +364,6 @@ private:
         if (!entry_.hasPattern || !entry_.pattern[0]) return;
         Target target;
         if (Place(target) != kPlaced || !target.otherBuild) return;
-        pattern.unique = entry_.patternUnique;
         if (!patterns_.Add(entryNumber_, target.moduleBase, target.moduleSize, pattern)) throw std::bad_alloc();
     }
 
@@ -373,7 +374,7 @@ private:
             several = true;
     }
 
-    void Apply() {
+    void Apply(const CodePattern& pattern) {
         Target target;
         switch (Place(target)) {
         case kNotLoaded: ++counts_.notLoaded; return;
@@ -383,13 +384,18 @@ private:
         // Another build: where its code pattern is found, when it has one.
         Placement placement = Placement::kNotFound;
         uint32_t found = 0;
-        const bool searched = target.otherBuild && patterns_.Find(entryNumber_, placement, found);
+        const bool searched =
+            target.otherBuild && patterns_.Find(entryNumber_, pattern, target.moduleBase, placement, found);
         if (searched && placement == Placement::kNotFound) {
             ++counts_.notFound;
             return;
         }
         if (searched && placement == Placement::kAmbiguous) {
             ++counts_.ambiguous;
+            return;
+        }
+        if (searched && placement == Placement::kNotSearched) {
+            ++counts_.notSearched;
             return;
         }
         const uint32_t address = searched ? found : target.address;
@@ -452,6 +458,7 @@ void FlashOutcome(const Counts& counts) {
     }
     if (counts.notFound) AppendText(text, ", %u not found", counts.notFound);
     if (counts.ambiguous) AppendText(text, ", %u ambiguous", counts.ambiguous);
+    if (counts.notSearched) AppendText(text, ", %u not searched (time or size limit)", counts.notSearched);
     const CountedReason reasons[] = {{counts.notLoaded, "module not loaded"},
                                      {counts.notUnique, "module name not unique"},
                                      {counts.notStored, "not stored"}};
