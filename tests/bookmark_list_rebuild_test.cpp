@@ -156,18 +156,25 @@ TEST_F(BookmarkListRebuildTest, AnotherBuildIsSearchedByCodePatternsAndTheSameBu
     }
 }
 
-TEST_F(BookmarkListRebuildTest, PatternsThatAreNotCodePatternsRefuseTheFile) {
-    OpenProgram(kOldBase, false);
-    const std::string head = "{\"format\": \"zentrilo-bookmarks\", \"bookmarks\": [{\"address\": 1, ";
+// A list others wrote with a pattern that is not one loses that entry's
+// pattern, not the file: the entry goes by its offset, as one without a
+// pattern does.
+TEST_F(BookmarkListRebuildTest, APatternThatIsNotACodePatternIsPassedOver) {
+    OpenProgram(kNewBase, true);
+    const std::string head = "{\"format\": \"zentrilo-bookmarks\", \"modules\": [{\"name\": \"target\", \"base\": 4194304, "
+                             "\"timestamp\": 1593835521, \"image_size\": 65536, \"checksum\": 0}], \"bookmarks\": ["
+                             "{\"address\": 6291456}, {\"address\": 4198400, \"module\": \"target\", \"module_base\": "
+                             "4194304, \"offset\": 4096, ";
     for (const char* fields : {"\"pattern\": \"55 8B EC\", \"pattern_position\": 3", "\"pattern\": \"?? ??\"",
                                "\"pattern\": \"55  8B\"", "\"pattern\": \"5G\""}) {
-        Rewrite(head + fields + "}]}");
+        Rewrite(head + fields + "}, {\"address\": 4198416, \"module\": \"target\", \"module_base\": 4194304, "
+                                "\"offset\": 4112}]}");
         Choose(kImport, "list.json");
-        EXPECT_EQ("[ERROR]: Nothing imported, bookmark 1: \"pattern\" is not a code pattern at \"pattern_position\"!",
-                  LastFlash())
-            << fields;
+        EXPECT_EQ("Zentrilo: 3 bookmarks imported, 2 from another build of target (disabled)!", LastFlash()) << fields;
+        ASSERT_EQ((std::vector<uint32_t>{0x600000, kNewBase + 0x1000, kNewBase + 0x1010}), BookmarkAddresses()) << fields;
+        EXPECT_EQ(0, Bookmark(kNewBase + 0x1000)->active);
+        Action(kOriginPluginMenu, 1);   // Clear Bookmarks
     }
-    EXPECT_TRUE(BookmarkAddresses().empty());
 }
 
 // A bookmark on a jump table after `jmp [eax*4+table]`, every byte of it a

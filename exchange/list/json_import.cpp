@@ -266,9 +266,11 @@ private:
 
     bool EndEntry() {
         if (!entry_.hasAddress) return Fail("bookmark %u has no address", entryNumber_);
+        // A pattern that is not one (another tool wrote it) is passed over:
+        // the entry goes as one without a pattern.
         CodePattern pattern = {};
         if (entry_.hasPattern && entry_.pattern[0] && !ParsePattern(entry_.pattern, entry_.patternPosition, &pattern))
-            return Fail("bookmark %u: \"pattern\" is not a code pattern at \"pattern_position\"", entryNumber_);
+            entry_.hasPattern = false;
         sawPattern_ = sawPattern_ || (entry_.hasPattern && entry_.pattern[0]);
         pattern.unique = entry_.patternUnique;
         if (pass_ == kCollectPass) Collect(pattern);
