@@ -50,7 +50,11 @@ bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
     if (!patterns_) return false;
     ModuleCopy copy;
     size_t givenUp = 0;
-    if (!copy.Read(base, size)) return false;
+    if (!copy.Read(base, size, &budget_)) {
+        // Out of budget: this module's bookmarks are given up on, and counted.
+        if (budget_.left == 0) givenUp_ += count_;
+        return false;
+    }
     const bool made = BuildPatterns(copy.view(), addresses_, count_, patterns_, budget_, &givenUp);
     givenUp_ += givenUp;
     return made;
@@ -139,24 +143,20 @@ void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budg
     for (size_t i = 0; i < distinctCount_; ++i) count += distinct_[i].moduleBase == base;
     const CodePattern** patterns = static_cast<const CodePattern**>(std::malloc(count * sizeof *patterns));
     PatternMatch* matches = static_cast<PatternMatch*>(std::calloc(count, sizeof *matches));
-    // Reading the module through the debugger costs about a unit for every 16 bytes.
-    const uint64_t copying = size / 16;
-    if (patterns && matches && copying > budget.left) {
-        budget.left = 0;
-        for (size_t i = 0; i < distinctCount_; ++i)
-            if (distinct_[i].moduleBase == base) distinct_[i].match.givenUp = 1;
-    } else if (patterns && matches) {
-        budget.left -= copying;
+    if (patterns && matches) {
         size_t next = 0;
         for (size_t i = 0; i < distinctCount_; ++i)
             if (distinct_[i].moduleBase == base) patterns[next++] = &distinct_[i].pattern;
         // A module that cannot be read, or no memory for the search: its
-        // patterns are not found.
+        // patterns are not found. No budget left to read it: not searched.
         ModuleCopy copy;
-        if (copy.Read(base, size) && SearchPatterns(copy.view(), patterns, count, matches, budget)) {
+        if (copy.Read(base, size, &budget) && SearchPatterns(copy.view(), patterns, count, matches, budget)) {
             next = 0;
             for (size_t i = 0; i < distinctCount_; ++i)
                 if (distinct_[i].moduleBase == base) distinct_[i].match = matches[next++];
+        } else if (budget.left == 0) {
+            for (size_t i = 0; i < distinctCount_; ++i)
+                if (distinct_[i].moduleBase == base) distinct_[i].match.givenUp = 1;
         }
     }
     std::free(patterns);
