@@ -19,6 +19,7 @@ void ProjectRecordInput(Session& session);     // kind_project_record.cpp
 void SettingsValueInput(Session& session);     // kind_settings.cpp
 void X64dbgDatabaseInput(Session& session);    // kind_x64dbg.cpp
 void JsonListInput(Session& session);          // kind_json_list.cpp
+void HostileDebuggeeInput(Session& session);   // kind_hostile_debuggee.cpp
 
 inline const std::vector<Kind>& Kinds() {
     static const std::vector<Kind> kinds = {
@@ -27,6 +28,7 @@ inline const std::vector<Kind>& Kinds() {
         {"settings", SettingsValueInput},
         {"x64dbg", X64dbgDatabaseInput},
         {"json", JsonListInput},
+        {"debuggee", HostileDebuggeeInput},
     };
     return kinds;
 }

@@ -88,6 +88,15 @@ void ResetDebuggee() {
     g_whenRead = nullptr;
 }
 
+void RemoveMemory(uint32_t base, uint32_t size) {
+    g_blocks.erase(std::remove_if(g_blocks.begin(), g_blocks.end(),
+                                  [&](const std::unique_ptr<Block>& b) { return Holds(base, size, b->record.base); }),
+                   g_blocks.end());
+    g_modules.erase(std::remove_if(g_modules.begin(), g_modules.end(),
+                                   [&](const std::unique_ptr<ModuleSlot>& m) { return Holds(base, size, m->record.base); }),
+                    g_modules.end());
+}
+
 void WhenReading(uint32_t address, std::function<void()> action) {
     g_watched = address;
     g_whenRead = std::move(action);
