@@ -110,6 +110,7 @@ struct Scan {
     PatternMatch* results;
     uint32_t enough;
     uint64_t work;
+    uint32_t* where;
 };
 
 // Checks every anchor of the chain at *head against the code at `at`; a
@@ -132,6 +133,8 @@ void TryChain(Scan& scan, const CodeRange& range, uint32_t* head, uint32_t value
         }
         PatternMatch& result = scan.results[anchor.pattern];
         if (result.count == 0) result.address = scan.module.base + start + p.position;
+        if (scan.where && result.count < scan.enough)
+            scan.where[size_t{anchor.pattern} * scan.enough + result.count] = scan.module.base + start + p.position;
         if (result.count < scan.enough) ++result.count;
         if (result.count >= scan.enough)
             *link = anchor.next;   // settled
@@ -156,7 +159,7 @@ Placement PlacementOf(const CodePattern& pattern, const PatternMatch& match) {
 }
 
 bool SearchPatterns(const ModuleView& module, const CodePattern* const* patterns, size_t count, PatternMatch* results,
-                    WorkBudget& budget, uint32_t enough, size_t leastFixed) {
+                    WorkBudget& budget, uint32_t enough, size_t leastFixed, uint32_t* where) {
     std::memset(results, 0, count * sizeof *results);
     if (count == 0) return true;
     if (enough < 2) enough = 2;
@@ -202,7 +205,7 @@ bool SearchPatterns(const ModuleView& module, const CodePattern* const* patterns
     uint32_t* heads2 = heads + buckets;
     uint32_t* heads1 = heads2 + 65536;
 
-    Scan scan{module, patterns, anchors, results, enough, 0};
+    Scan scan{module, patterns, anchors, results, enough, 0, where};
     for (size_t r = 0; r < module.codeCount; ++r) {
         if (Usable(module.code[r], module)) scan.work += module.code[r].end - module.code[r].begin;
     }
@@ -266,7 +269,10 @@ bool SearchPatterns(const ModuleView& module, const CodePattern* const* patterns
         if (same[i] == i) continue;
         const PatternMatch& first = results[same[i]];
         results[i] = first;
-        if (first.count) results[i].address = first.address - patterns[same[i]]->position + patterns[i]->position;
+        const uint32_t shift = patterns[i]->position - patterns[same[i]]->position;
+        if (first.count) results[i].address = first.address + shift;
+        for (uint32_t k = 0; where && k < first.count && k < enough; ++k)
+            where[i * enough + k] = where[size_t{same[i]} * enough + k] + shift;
     }
     std::free(anchors);
     std::free(same);

@@ -61,9 +61,12 @@ Placement PlacementOf(const CodePattern& pattern, const PatternMatch& match);
 // fixed byte). A pattern found `enough` times (at least 2) is checked no
 // more: its count stays there. The work is spent from `budget`; when it runs
 // out, every pattern not yet found `enough` times is given up on. False, with
-// every result zero, when there is no memory for the index.
+// every result zero, when there is no memory for the index. With `where`,
+// the bookmark's addresses at the first `enough` matches of pattern i go to
+// where[i * enough + k] (`enough` taken as at least 2), in the order found.
 bool SearchPatterns(const ModuleView& module, const CodePattern* const* patterns, size_t count, PatternMatch* results,
-                    WorkBudget& budget, uint32_t enough = 2, size_t leastFixed = kMinFixedBytes);
+                    WorkBudget& budget, uint32_t enough = 2, size_t leastFixed = kMinFixedBytes,
+                    uint32_t* where = nullptr);
 
 // The same for an array of patterns, with a budget of its own, counting
 // every match (up to kMatchCountCap).
