@@ -33,9 +33,9 @@ constexpr size_t kMinFixedBytes = ZT_MIN_FIXED_BYTES;
 bool StrongEnough(const CodePattern& pattern, size_t least = kMinFixedBytes);
 
 // The work of an import's or an export's searches together, in units of
-// about one position looked at or one candidate checked: about a third of a
-// second natively on a 2-core machine of 2020, well under the second or two
-// that a debugger's window may stay still.
+// about one position looked at or one candidate checked: about half a second
+// natively on a loaded 2-core machine, under the second or two that a
+// debugger's window may stay still.
 constexpr uint64_t kSearchWork = 200000000;
 struct WorkBudget {
     uint64_t left = kSearchWork;

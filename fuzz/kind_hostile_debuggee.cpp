@@ -51,12 +51,12 @@ struct Image {
 };
 
 // The code: zeros, one routine repeated, random bytes, or pieces of each.
-void FillCode(Rng& rng, Image& image) {
+void FillCode(Rng& rng, Image& image, bool zeros) {
     const uint32_t routineLength = 3 + rng.Below(40);
     for (uint32_t i = 0; i < routineLength; ++i)
         image.routine.push_back(rng.OneIn(3) ? 0 : uint8_t(rng.Below(256)));
     image.routine.back() = 0xC3;
-    const uint32_t how = rng.Below(4);
+    const uint32_t how = zeros ? 0 : rng.Below(4);
     uint32_t at = 0x1000;
     while (at < image.codeEnd) {
         const uint32_t piece = how == 3 ? std::min<uint32_t>(image.codeEnd - at, 16 + rng.Below(0x4000)) : image.codeEnd - at;
@@ -169,9 +169,10 @@ std::string HostilePattern(Rng& rng, const Image& image, uint32_t which, uint32_
     return pattern;
 }
 
-std::string HostileList(Rng& rng, const Image& image, uint32_t& entries) {
-    const uint32_t which = rng.Below(4);
-    entries = rng.OneIn(16) ? 2000 + rng.Below(3000) : 1 + rng.Below(300);
+std::string HostileList(Rng& rng, const Image& image, bool storm, uint32_t& entries) {
+    // Patterns that share one anchor run the search into its budget: one list in 20.
+    const uint32_t which = storm || rng.OneIn(20) ? 2 : rng.Pick(std::vector<uint32_t>{0, 1, 3});
+    entries = storm ? 2000 : rng.OneIn(16) ? 2000 + rng.Below(3000) : 1 + rng.Below(300);
     std::string list = "{\"format\": \"zentrilo-bookmarks\", \"modules\": [{\"name\": \"hostile\", \"base\": " +
                        std::to_string(kBase) + ", \"timestamp\": " + std::to_string(kTimestamp + 1) +
                        ", \"image_size\": 4096, \"checksum\": 0}], \"bookmarks\": [";
@@ -195,14 +196,17 @@ void Clear(Session& session) {
 void HostileDebuggeeInput(Session& session) {
     Rng& rng = session.rng();
     Image image;
-    image.codeEnd = 0x1000 + (rng.OneIn(40) ? 0x100000 + rng.Below(0x300000) : 0x1000 + rng.Below(0x40000));
+    // One input in 64, a storm: 2,000 patterns that share their zeros over a
+    // megabyte of zeros (unbounded, about half a minute).
+    const bool storm = rng.OneIn(64);
+    image.codeEnd = 0x1000 + (storm ? 0x100000 : rng.OneIn(40) ? 0x100000 + rng.Below(0x300000) : 0x1000 + rng.Below(0x40000));
     image.bytes.assign(image.codeEnd, 0);
-    FillCode(rng, image);
+    FillCode(rng, image, storm);
     std::pair<uint32_t, uint32_t> relocations{0, 0};
-    if (rng.OneIn(3)) relocations = AddRelocations(image, rng.Pick(std::vector<uint32_t>{1, 2, 4}));
+    if (!storm && rng.OneIn(3)) relocations = AddRelocations(image, rng.Pick(std::vector<uint32_t>{1, 2, 4}));
     image.bytes.resize((image.bytes.size() + 0xFFF) & ~size_t(0xFFF));
     WriteHeader(rng, image, relocations);
-    const uint32_t header = rng.Below(8);
+    const uint32_t header = storm ? 8 : rng.Below(8);
     if (header == 0) std::fill(image.bytes.begin(), image.bytes.begin() + 0x1000, 0);   // erased
     const uint32_t size = uint32_t(image.bytes.size());
     sim::AddModule(kBase, size, "hostile");
@@ -238,11 +242,11 @@ void HostileDebuggeeInput(Session& session) {
     uint32_t entries = marks;
     const std::string stamp = "\"timestamp\":" + std::to_string(kTimestamp);
     const size_t stampAt = list.find(stamp);
-    if (stampAt != std::string::npos && rng.OneIn(2)) {
+    if (stampAt != std::string::npos && !storm && rng.OneIn(2)) {
         list.replace(stampAt, stamp.size(), "\"timestamp\":" + std::to_string(kTimestamp + 1));
         entries = uint32_t(session.BookmarkAddresses().size());
     } else {
-        list = HostileList(rng, image, entries);
+        list = HostileList(rng, image, storm, entries);
     }
     if (!sim::WriteFileBytes(path, std::vector<uint8_t>(list.begin(), list.end())))
         return session.Fail("cannot write the list");
