@@ -242,14 +242,17 @@ size_t MarkFixedBytes(const ModuleView& module, uint32_t rva, size_t length, uin
     return done;
 }
 
-bool BuildPatterns(const ModuleView& module, const uint32_t* addresses, size_t count, CodePattern* patterns) {
+bool BuildPatterns(const ModuleView& module, const uint32_t* addresses, size_t count, CodePattern* patterns,
+                   WorkBudget& budget, size_t* givenUp) {
     std::memset(patterns, 0, count * sizeof *patterns);
+    if (givenUp) *givenUp = 0;
     if (count == 0) return true;
     Draft* drafts = static_cast<Draft*>(std::calloc(count, sizeof(Draft)));
     CodePattern* trial = static_cast<CodePattern*>(std::malloc(count * sizeof(CodePattern)));
+    const CodePattern** each = static_cast<const CodePattern**>(std::malloc(count * sizeof *each));
     PatternMatch* results = static_cast<PatternMatch*>(std::malloc(count * sizeof(PatternMatch)));
     uint32_t* which = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
-    bool ok = drafts && trial && results && which;
+    bool ok = drafts && trial && each && results && which;
 
     for (size_t i = 0; ok && i < count; ++i) {
         Draft& d = drafts[i];
@@ -265,21 +268,28 @@ bool BuildPatterns(const ModuleView& module, const uint32_t* addresses, size_t c
         if (!d.endCount) d.done = 1;
     }
 
+    // Each step's patterns are the last step's grown: their counts never
+    // rise, so whether a pattern is unique needs counts up to 2 only, and
+    // one never unique keeps its longest step.
     for (size_t step = 0; ok && step < kStepCount; ++step) {
         size_t growing = 0;
         for (size_t i = 0; i < count; ++i) {
             if (drafts[i].done) continue;
             Compose(drafts[i], step, &trial[growing]);
+            each[growing] = &trial[growing];
             which[growing++] = static_cast<uint32_t>(i);
         }
         if (!growing) break;
-        if (!SearchPatterns(module, trial, growing, results)) {
+        if (!SearchPatterns(module, each, growing, results, budget, 2, 1)) {
             ok = false;
             break;
         }
         for (size_t g = 0; g < growing; ++g) {
             Draft& d = drafts[which[g]];
-            if (results[g].count == 1) {
+            if (results[g].givenUp && StrongEnough(trial[g], 1)) {   // not for want of fixed bytes: of work
+                d.done = 2;  // given up: no pattern
+                if (givenUp) ++*givenUp;
+            } else if (results[g].count == 1) {
                 d.done = 1;
                 Compose(d, std::min(step + kMarginSteps, kStepCount - 1), &patterns[which[g]]);
                 patterns[which[g]].unique = 1;
@@ -291,12 +301,19 @@ bool BuildPatterns(const ModuleView& module, const uint32_t* addresses, size_t c
     }
     for (size_t i = 0; ok && i < count; ++i) {
         if (!drafts[i].done) Compose(drafts[i], drafts[i].bestStep, &patterns[i]);
+        if (!StrongEnough(patterns[i])) patterns[i] = CodePattern{};
     }
     std::free(drafts);
     std::free(trial);
+    std::free(each);
     std::free(results);
     std::free(which);
     return ok;
+}
+
+bool BuildPatterns(const ModuleView& module, const uint32_t* addresses, size_t count, CodePattern* patterns) {
+    WorkBudget budget;
+    return BuildPatterns(module, addresses, count, patterns, budget);
 }
 
 }  // namespace zt

@@ -33,13 +33,21 @@
 
 #include "core/code_pattern.h"
 #include "core/module_view.h"
+#include "core/pattern_search.h"
 
 namespace zt {
 
 // patterns[i] for addresses[i]; an address outside the module's code, or
-// whose byte could not be read, gets an empty pattern (length 0). Every step
-// searches all patterns still growing in one pass over the code. False, with
-// the patterns not all made, when there was no memory for the work.
+// whose byte could not be read, gets an empty pattern (length 0), and so does
+// one whose pattern would have fewer than kMinFixedBytes fixed bytes (code
+// that is all relocated addresses, such as a jump table). Every step searches
+// all patterns still growing in one pass over the code, spending from
+// `budget`; when it runs out, the bookmarks whose patterns were still growing
+// get none either, and *givenUp (when given) counts them. False, with the
+// patterns not all made, when there was no memory for the work.
+bool BuildPatterns(const ModuleView& module, const uint32_t* addresses, size_t count, CodePattern* patterns,
+                   WorkBudget& budget, size_t* givenUp = nullptr);
+// The same with a budget of its own.
 bool BuildPatterns(const ModuleView& module, const uint32_t* addresses, size_t count, CodePattern* patterns);
 
 // The wildcards of the bytes [rva, rva + length) of the module as a pattern

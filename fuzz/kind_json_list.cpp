@@ -282,6 +282,14 @@ void AddModules(Rng& rng, BookmarkList& list) {
 
 // ---- What the import must do ----
 
+// A pattern the import searches: at least six fixed bytes (a weaker one, or
+// none, sends its entry by offset).
+bool Searchable(const std::string& pattern) {
+    size_t fixed = 0;
+    for (size_t at = 0; at + 1 < pattern.size(); at += 3) fixed += pattern[at] != '?';
+    return fixed >= 6;
+}
+
 enum class Expect { Accept, Refuse, Either, Any };
 
 struct Placed {
@@ -355,7 +363,7 @@ Outcome Place(const BookmarkList& list) {
                 continue;
             }
         }
-        if (otherBuild && !entry.pattern.empty()) {
+        if (otherBuild && Searchable(entry.pattern)) {
             ++outcome.searched;
             outcome.placed.push_back({base, i, true, true, HostFindModule(base)->size});
             continue;
@@ -879,12 +887,20 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
             unique = rng.Pick(std::vector<std::string>{"1", "0", "null", "\"true\"", "{}"});
             input.refusal = owner + "\"pattern_unique\" must be true or false";
         }
-        // Text over the field's 287 characters is refused for its length.
-        if (how <= 3 && pattern.size() - 2 >= kPatternField) input.refusal = owner + "\"pattern\" is longer than";
+        // Text over the field's 287 characters is refused for its length;
+        // text that is no code pattern, or a position outside it, is passed
+        // over: the entry goes as one without a pattern.
+        input.expect = Expect::Refuse;
+        if (how <= 3 && pattern.size() - 2 >= kPatternField) {
+            input.refusal = owner + "\"pattern\" is longer than";
+        } else if (how <= 4) {
+            input.expect = Expect::Accept;
+            input.refusal.clear();
+            input.list.entries[e].pattern.clear();
+        }
         Insert(rng, object, {JsonKey("pattern"), pattern});
         Insert(rng, object, {JsonKey("pattern_position"), position});
         Insert(rng, object, {JsonKey("pattern_unique"), unique});
-        input.expect = Expect::Refuse;
         break;
     }
     default: break;
@@ -1060,11 +1076,11 @@ unsigned CountBefore(const std::string& status, const char* phrase) {
 void CheckSearchedCounts(Session& session, const Outcome& outcome, size_t entries, const std::string& flash) {
     const unsigned imported = Leading(flash, "Zentrilo: "), found = CountBefore(flash, " found in the new build"),
                    notFound = CountBefore(flash, " not found"), ambiguous = CountBefore(flash, " ambiguous"),
-                   skipped = CountBefore(flash, " skipped ("),
+                   notSearched = CountBefore(flash, " not searched"), skipped = CountBefore(flash, " skipped ("),
                    disabled = std::max(CountBefore(flash, " from another build of "), CountBefore(flash, " from other builds "));
     const unsigned known = unsigned(outcome.placed.size()) - outcome.searched;
-    if (imported + notFound + ambiguous + skipped != entries || imported != known + found ||
-        found + notFound + ambiguous != outcome.searched ||
+    if (imported + notFound + ambiguous + notSearched + skipped != entries || imported != known + found ||
+        found + notFound + ambiguous + notSearched != outcome.searched ||
         skipped != outcome.notLoaded + outcome.notUnique + outcome.outside ||
         disabled != outcome.otherBuild)
         session.Fail("the status \"" + flash + "\" does not add up to " + std::to_string(entries) + " entries, " +

@@ -20,6 +20,7 @@ void SettingsValueInput(Session& session);     // kind_settings.cpp
 void X64dbgDatabaseInput(Session& session);    // kind_x64dbg.cpp
 void JsonListInput(Session& session);          // kind_json_list.cpp
 void ProgramXmlInput(Session& session);        // kind_program_xml.cpp
+void HostileDebuggeeInput(Session& session);   // kind_hostile_debuggee.cpp
 
 inline const std::vector<Kind>& Kinds() {
     static const std::vector<Kind> kinds = {
@@ -29,6 +30,7 @@ inline const std::vector<Kind>& Kinds() {
         {"x64dbg", X64dbgDatabaseInput},
         {"json", JsonListInput},
         {"xml", ProgramXmlInput},
+        {"debuggee", HostileDebuggeeInput},
     };
     return kinds;
 }

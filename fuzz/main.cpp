@@ -1,7 +1,7 @@
 // The fuzzer's entry: a simulated debugger (OllyDbg.exe) that loads the real
 // Zentrilo.dll once and feeds it inputs of one kind.
 //
-//   OllyDbg.exe --kind=exchange|project|settings|x64dbg|json|xml|all --seed=N --first=I --count=C [--progress=P]
+//   OllyDbg.exe --kind=exchange|project|settings|x64dbg|json|xml|debuggee|all --seed=N --first=I --count=C [--progress=P]
 //
 // Inputs first .. first+count-1 of that kind and seed; each input is made
 // from (seed, kind, index) alone, so a run may start anywhere. Output lines:
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
 
     ::testing::InitGoogleTest(&argc, argv);
     if (!ParseOptions(argc, argv)) {
-        std::printf("usage: OllyDbg.exe --kind=exchange|project|settings|x64dbg|json|xml [--seed=N] [--first=I] [--count=C]\n");
+        std::printf("usage: OllyDbg.exe --kind=exchange|project|settings|x64dbg|json|xml|debuggee [--seed=N] [--first=I] [--count=C]\n");
         return 2;
     }
     return RUN_ALL_TESTS();

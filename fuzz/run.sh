@@ -3,7 +3,7 @@
 # debugger) under Wine: here when this machine runs 32-bit code, otherwise in
 # the emulated guest (tests/vm/run-in-guest.sh, under the shared guest lock).
 #
-#   fuzz/run.sh [--kind exchange|project|settings|x64dbg|json|all] [--seed N] [--first I] [--count C]
+#   fuzz/run.sh [--kind exchange|project|settings|x64dbg|json|debuggee|all] [--seed N] [--first I] [--count C]
 #               [--chunk M] [--build DIR] [--out DIR]
 #   fuzz/run.sh --replay FILE      runs again what a saved failure names
 #
@@ -71,7 +71,7 @@ save() {
 }
 
 kinds=$kind
-[ "$kind" = all ] && kinds="exchange project settings x64dbg json"
+[ "$kind" = all ] && kinds="exchange project settings x64dbg json debuggee"
 status=0
 for k in $kinds; do
   started=$(date +%s)

@@ -6,10 +6,12 @@
 #include "host/pe_header.h"
 #include "host/plugin_fixture.h"
 #include "host/temp_folder.h"
+#include "host/debuggee.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -89,10 +91,14 @@ protected:
         AddBlock(base + kCode, code.bytes);
         sim::AddModuleImage(kHelper, 0x10000, "helper", {0x5F000009, 0x10000, 0, true, "helper.dll"}, {0x1000, {}});
         AddBlock(kHelper + kCode, Routine(MovEax(0x77777777)));
-        AddBlock(0x600000, {0x90});
-        ShowBlock(0x600000, 1);
+        ShowOtherMemory();
         EXPECT_EQ(0, Start());
         return code;
+    }
+    // A block outside the modules, shown in the CPU pane.
+    void ShowOtherMemory() {
+        AddBlock(0x600000, {0x90});
+        ShowBlock(0x600000, 1);
     }
     void Choose(int command, const std::string& file) {
         sim::ChooseFile(folder_.Path(file), kJsonType);
@@ -150,18 +156,149 @@ TEST_F(BookmarkListRebuildTest, AnotherBuildIsSearchedByCodePatternsAndTheSameBu
     }
 }
 
-TEST_F(BookmarkListRebuildTest, PatternsThatAreNotCodePatternsRefuseTheFile) {
-    OpenProgram(kOldBase, false);
-    const std::string head = "{\"format\": \"zentrilo-bookmarks\", \"bookmarks\": [{\"address\": 1, ";
+// A list others wrote with a pattern that is not one loses that entry's
+// pattern, not the file: the entry goes by its offset, as one without a
+// pattern does.
+TEST_F(BookmarkListRebuildTest, APatternThatIsNotACodePatternIsPassedOver) {
+    OpenProgram(kNewBase, true);
+    const std::string head = "{\"format\": \"zentrilo-bookmarks\", \"modules\": [{\"name\": \"target\", \"base\": 4194304, "
+                             "\"timestamp\": 1593835521, \"image_size\": 65536, \"checksum\": 0}], \"bookmarks\": ["
+                             "{\"address\": 6291456}, {\"address\": 4198400, \"module\": \"target\", \"module_base\": "
+                             "4194304, \"offset\": 4096, ";
     for (const char* fields : {"\"pattern\": \"55 8B EC\", \"pattern_position\": 3", "\"pattern\": \"?? ??\"",
                                "\"pattern\": \"55  8B\"", "\"pattern\": \"5G\""}) {
-        Rewrite(head + fields + "}]}");
+        Rewrite(head + fields + "}, {\"address\": 4198416, \"module\": \"target\", \"module_base\": 4194304, "
+                                "\"offset\": 4112}]}");
         Choose(kImport, "list.json");
-        EXPECT_EQ("[ERROR]: Nothing imported, bookmark 1: \"pattern\" is not a code pattern at \"pattern_position\"!",
-                  LastFlash())
-            << fields;
+        EXPECT_EQ("Zentrilo: 3 bookmarks imported, 2 from another build of target (disabled)!", LastFlash()) << fields;
+        ASSERT_EQ((std::vector<uint32_t>{0x600000, kNewBase + 0x1000, kNewBase + 0x1010}), BookmarkAddresses()) << fields;
+        EXPECT_EQ(0, Bookmark(kNewBase + 0x1000)->active);
+        Action(kOriginPluginMenu, 1);   // Clear Bookmarks
     }
-    EXPECT_TRUE(BookmarkAddresses().empty());
+}
+
+// A bookmark on a jump table after `jmp [eax*4+table]`, every byte of it a
+// relocated address, gets no pattern: the list still imports into the next
+// build, that bookmark by its offset.
+TEST_F(BookmarkListRebuildTest, ABookmarkWithoutFixedBytesIsWrittenWithoutAPattern) {
+    Code code;
+    Append(code, Routine({0x8B, 0x45, 0x08, 0xFF, 0x24, 0x85, 0, 0, 0, 0}));
+    const uint32_t table = kCode + uint32_t(code.bytes.size());
+    Put32(code.bytes, code.bytes.size() - 16 + 9, kOldBase + table);
+    code.relocations.push_back(code.starts[0] + 9);
+    for (int i = 0; i < 24; ++i) {
+        code.relocations.push_back(kCode + uint32_t(code.bytes.size()));
+        code.bytes.insert(code.bytes.end(), {0, 0, 0, 0});
+        Put32(code.bytes, code.bytes.size() - 4, kOldBase + code.starts[0] + 4 * i);
+    }
+    sim::AddModuleImage(kOldBase, 0x10000, "target", {0x5F000001, 0x10000, 0, false, ""}, {0x1000, code.relocations});
+    AddBlock(kOldBase + kCode, code.bytes);
+    ShowOtherMemory();
+    ASSERT_EQ(0, Start());
+    dll.zt_Toggle(kOldBase + code.starts[0]);
+    dll.zt_Toggle(kOldBase + table);
+    Choose(kExport, "list.json");
+    const std::string list = Exported();
+    EXPECT_EQ(std::string::npos, list.find("\"pattern\":\"??")) << list;
+    EXPECT_NE(std::string::npos, list.find("\"pattern\":\"55 8B EC 8B 45 08 FF 24 85 ?? ?? ?? ?? C3 CC CC\",")) << list;
+    EXPECT_EQ(list.find("\"pattern\":"), list.rfind("\"pattern\":")) << list;
+
+    NextRun();
+    OpenProgram(kNewBase, true);
+    Choose(kImport, "list.json");
+    EXPECT_EQ(0u, LastFlash().find("Zentrilo: 1 bookmarks imported, 1 from another build of target (disabled)"))
+        << LastFlash();
+    EXPECT_TRUE(Bookmark(kNewBase + table).has_value());
+}
+
+// A module of another build whose code is a megabyte of zeros (a packed
+// program's section before it unpacks), and a list whose thousand entries all
+// hold the same pattern of zeros: searched as one, and given up once found
+// twice. Then a thousand patterns that differ, each anchored on zeros and none
+// found: the search stops at its budget and says so.
+TEST_F(BookmarkListRebuildTest, ZeroedCodeAndAThousandPatternsImportInTime) {
+    sim::AddModuleImage(kNewBase, 0x101000, "target", {0x5F000002, 0x101000, 0, false, ""}, {0x100000, {}});
+    AddBlock(kNewBase + kCode, 0x100000, 0x00);
+    ShowOtherMemory();
+    ASSERT_EQ(0, Start());
+    for (bool same : {true, false}) {
+        std::string list = "{\"format\": \"zentrilo-bookmarks\", \"modules\": [{\"name\": \"target\", \"base\": 8388608, "
+                           "\"timestamp\": 1593835521, \"image_size\": 1052672, \"checksum\": 0}], \"bookmarks\": [";
+        for (int i = 0; i < 1000; ++i) {
+            char pattern[64];
+            std::snprintf(pattern, sizeof pattern, same ? "00 00 00 00 00 00 00 00" : "00 00 00 00 00 00 ?? %02X ?? %02X",
+                          1 + i / 256, i % 256);
+            const uint32_t offset = 0x1000 + 16 * uint32_t(i);
+            list += std::string(i ? ", " : "") + "{\"address\": " + std::to_string(kNewBase + offset) +
+                    ", \"module\": \"target\", \"module_base\": 8388608, \"offset\": " + std::to_string(offset) +
+                    ", \"pattern\": \"" + pattern + "\", \"pattern_position\": 0, \"pattern_unique\": true}";
+        }
+        Rewrite(list + "]}");
+        const DWORD started = GetTickCount();
+        Choose(kImport, "list.json");
+        EXPECT_LT(GetTickCount() - started, 5000u);
+        EXPECT_EQ(same ? "Zentrilo: 0 bookmarks imported, 1000 ambiguous!"
+                       : "Zentrilo: 0 bookmarks imported, 1000 not searched (time or size limit)!",
+                  LastFlash());
+    }
+}
+
+// Export over zeros: 10 bookmarks in 4 MB get their patterns at once (each
+// step's patterns found twice are checked no more); 10 in 16 MB outrun the
+// budget, and the status line counts them.
+TEST_F(BookmarkListRebuildTest, ZeroedCodeExportsInTime) {
+    for (const uint32_t size : {0x400000u, 0x1000000u}) {
+        if (size != 0x400000) NextRun();
+        sim::AddModuleImage(kNewBase, size + 0x1000, "target", {0x5F000002, size + 0x1000, 0, false, ""}, {size, {}});
+        AddBlock(kNewBase + kCode, size, 0x00);
+        ShowOtherMemory();
+        ASSERT_EQ(0, Start());
+        for (uint32_t i = 0; i < 10; ++i) dll.zt_Toggle(kNewBase + kCode + 0x1000 + i * (size / 16));
+        const DWORD started = GetTickCount();
+        Choose(kExport, "list.json");
+        EXPECT_LT(GetTickCount() - started, 5000u);
+        const std::string list = Exported();
+        if (size == 0x400000) {
+            EXPECT_EQ("Zentrilo: Bookmarks exported successfully!", LastFlash());
+            EXPECT_NE(std::string::npos, list.find("\"pattern_unique\":false")) << list;
+        } else {
+            EXPECT_EQ("Zentrilo: Bookmarks exported successfully, 10 without a code pattern (time limit)!", LastFlash());
+            EXPECT_EQ(std::string::npos, list.find("\"pattern\"")) << list;
+        }
+    }
+}
+
+// The list changes between the read that collects the patterns and the one
+// that places the bookmarks: two entries trade places. Each is matched to a
+// search result by what it holds, not by its number, so neither takes the
+// other's place.
+TEST_F(BookmarkListRebuildTest, AListChangedBetweenItsReadsGivesNoEntryAnothersPlace) {
+    const std::vector<uint32_t> marks = Marks(kOldBase, OpenProgram(kOldBase, false));
+    dll.zt_Toggle(marks[0]);
+    dll.zt_Toggle(marks[4]);
+    SetName(marks[0], "mark 0");
+    SetName(marks[4], "mark 4");
+    Choose(kExport, "list.json");
+    const std::string list = Exported();
+
+    NextRun();
+    const std::vector<uint32_t> moved = Marks(kNewBase, OpenProgram(kNewBase, true));
+    const size_t first = list.find("{\"address\"", list.find("\"bookmarks\""));
+    const size_t second = list.find("{\"address\"", first + 1);
+    ASSERT_NE(std::string::npos, second);
+    const size_t firstEnd = list.find('}', first) + 1, secondEnd = list.find('}', second) + 1;
+    const std::string swapped = list.substr(0, first) + list.substr(second, secondEnd - second) +
+                                list.substr(firstEnd, second - firstEnd) + list.substr(first, firstEnd - first) +
+                                list.substr(secondEnd);
+    Rewrite(list);
+    sim::WhenReading(kNewBase + kCode, [&] { Rewrite(swapped); });
+    Choose(kImport, "list.json");
+    for (const uint32_t address : BookmarkAddresses()) {
+        const std::string name = Bookmark(address)->name;
+        EXPECT_TRUE((address == moved[0] && name == "mark 0") || (address == moved[4] && name == "mark 4"))
+            << std::hex << address << " " << name;
+    }
+    EXPECT_EQ("Zentrilo: 0 bookmarks imported, 2 not searched (time or size limit)!", LastFlash());
 }
 
 }  // namespace

@@ -96,11 +96,46 @@ TEST(CodeSignature, SameRoutineTwice) {
     EXPECT_EQ(zt::Placement::kAmbiguous, zt::PlacementOf(p, found));
 }
 
+// Unreadable, outside the code, outside the module; and a jump table after
+// `jmp [eax*4+table]` in a relocated module, whose every byte is a wildcard:
+// a pattern with too few fixed bytes would be refused by the reader, and
+// would fit anywhere.
 TEST(CodeSignature, NoPattern) {
     CodeModule module;
     module.Put(0x1100, {0x55, 0x8B, 0xEC, 0xC3});
     module.Unreadable(0x1100, 1);
-    const std::vector<zt::CodePattern> patterns = Build(module, {0x1100, 0x2100, 0x0FFF, 0x5000});
+    module.Put(0x1209, {0xFF, 0x24, 0x85});
+    module.Put32(0x120C, module.base() + 0x1210);
+    module.Relocate(0x120C);
+    for (uint32_t at = 0x1210; at < 0x1290; at += 4) {
+        module.Put32(at, module.base() + 0x1300 + at);
+        module.Relocate(at);
+    }
+    const std::vector<zt::CodePattern> patterns = Build(module, {0x1100, 0x2100, 0x0FFF, 0x5000, 0x1210, 0x1220});
+    for (const zt::CodePattern& p : patterns) EXPECT_EQ(0, p.length) << PatternText(p);
+}
+
+// Ten bookmarks in 4 MB of zeros: every step's patterns are found twice at
+// once and checked no more, so all steps fit the budget and the patterns are
+// made, not unique. With a budget too small, none is made, and each is
+// counted.
+TEST(CodeSignature, ZerosAndTheBudget) {
+    CodeModule module(0x10000000, 0x401000, {0x1000, 0x401000});
+    std::vector<uint32_t> addresses;
+    for (uint32_t i = 0; i < 10; ++i) addresses.push_back(module.base() + 0x2000 + i * 0x10000);
+    std::vector<zt::CodePattern> patterns(addresses.size());
+    zt::WorkBudget budget;
+    size_t givenUp = 99;
+    ASSERT_TRUE(zt::BuildPatterns(module.View(), addresses.data(), addresses.size(), patterns.data(), budget, &givenUp));
+    EXPECT_EQ(0u, givenUp);
+    EXPECT_GT(budget.left, zt::kSearchWork / 2);
+    for (const zt::CodePattern& p : patterns) {
+        EXPECT_EQ(96, p.length);
+        EXPECT_EQ(0, p.unique);
+    }
+    zt::WorkBudget small{0x400000};
+    ASSERT_TRUE(zt::BuildPatterns(module.View(), addresses.data(), addresses.size(), patterns.data(), small, &givenUp));
+    EXPECT_EQ(10u, givenUp);
     for (const zt::CodePattern& p : patterns) EXPECT_EQ(0, p.length);
 }
 

@@ -21,6 +21,7 @@
 #include "core/code_signature.h"
 #include "core/module_view.h"
 #include "core/pattern_search.h"
+#include "core/twin_order.h"
 #include "rebuild_score.h"
 
 namespace {
@@ -67,6 +68,58 @@ void SpeedRows(const Build& a, const Build& b) {
         }
         std::printf("\n");
     }
+}
+
+// The same bookmarks once more, with the twins placed by order: every place
+// of each pattern found more than once (up to kMostTwins) is weighed against
+// the uniquely placed neighbours.
+void TwinsByOrder(const Build& a, const Build& b, const std::vector<rebuild::Bookmark>& marks,
+                  const std::vector<zt::CodePattern>& patterns, std::vector<rebuild::Outcome> outcomes) {
+    const uint32_t enough = zt::kMostTwins + 1;
+    std::vector<const zt::CodePattern*> each;
+    for (const zt::CodePattern& p : patterns) each.push_back(&p);
+    std::vector<zt::PatternMatch> found(patterns.size());
+    std::vector<uint32_t> where(patterns.size() * enough);
+    zt::WorkBudget budget;
+    const auto start = Clock::now();
+    zt::SearchPatterns(b.view, each.data(), each.size(), found.data(), budget, enough, zt::kMinFixedBytes, where.data());
+    // What the export would record: the places of each pattern in A.
+    std::vector<zt::PatternMatch> inA(patterns.size());
+    std::vector<uint32_t> whereA(patterns.size() * enough);
+    zt::WorkBudget budgetA;
+    zt::SearchPatterns(a.view, each.data(), each.size(), inA.data(), budgetA, enough, zt::kMinFixedBytes, whereA.data());
+    std::vector<zt::OrderedMark> ordered(marks.size());
+    for (size_t i = 0; i < marks.size(); ++i) {
+        zt::OrderedMark& m = ordered[i];
+        m = zt::OrderedMark{};
+        m.oldOffset = rebuild::AddressIn(a, marks[i]) - a.view.base;
+        const zt::Placement placement = zt::PlacementOf(patterns[i], found[i]);
+        m.newOffset = placement == zt::Placement::kFound ? found[i].address - b.view.base : zt::kUnplaced;
+        if (placement == zt::Placement::kAmbiguous && found[i].count <= zt::kMostTwins) {
+            m.twinCount = found[i].count;
+            for (uint32_t k = 0; k < m.twinCount; ++k) m.twins[k] = where[i * enough + k] - b.view.base;
+            m.oldTwinCount = inA[i].count;
+            for (uint32_t k = 0; k < m.oldTwinCount && k < zt::kMostTwins; ++k) m.oldTwins[k] = whereA[i * enough + k] - a.view.base;
+        }
+    }
+    const size_t placed = zt::PlaceTwinsByOrder(ordered.data(), ordered.size());
+    const double seconds = Seconds(start);
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!ordered[i].byOrder) continue;
+        outcomes[i].kind = rebuild::Outcome::kPlaced;
+        outcomes[i].address = b.view.base + ordered[i].newOffset;
+    }
+    rebuild::Score first, fifth, all;
+    const std::vector<rebuild::Verdict> verdicts = rebuild::ScoreBookmarks(a, b, marks, outcomes, &first, &fifth);
+    if (std::getenv("ZT_SHOW_WRONG")) {
+        for (size_t i = 0; i < marks.size(); ++i)
+            if (ordered[i].byOrder && verdicts[i].kind == rebuild::Verdict::kWrong)
+                std::printf("wrong by order: %s%s\n", a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "");
+    }
+    all.Add(first);
+    all.Add(fifth);
+    std::printf("\nwith twins by order (%zu placed by order; search and order %.3f s):\n", placed, seconds);
+    rebuild::Print("all", all);
 }
 
 }  // namespace
@@ -120,6 +173,7 @@ int main(int argc, char** argv) {
     rebuild::Print("all", all);
     std::printf("patterns: %.1f bytes on average; made in A in %.3f s, searched in B (one pass) in %.3f s\n",
                 marks.empty() ? 0.0 : double(lengthSum) / marks.size(), buildTime, searchTime);
+    TwinsByOrder(a, b, marks, patterns, outcomes);
     if (argc > 5 && std::strcmp(argv[5], "--speed") == 0) SpeedRows(a, b);
     return 0;
 }

@@ -22,9 +22,14 @@ void ModuleCopy::Release() {
     view_ = {};
 }
 
-bool ModuleCopy::Read(uint32_t base, uint32_t size) {
+bool ModuleCopy::Read(uint32_t base, uint32_t size, WorkBudget* budget) {
     Release();
     if (size == 0 || size > kLargestCopiedModule || uint64_t(base) + size > 0x100000000ull) return false;
+    if (budget && size / 16 > budget->left) {
+        budget->left = 0;
+        return false;
+    }
+    if (budget) budget->left -= size / 16;
     bytes_ = static_cast<uint8_t*>(std::calloc(size, 1));
     readable_ = static_cast<uint8_t*>(std::calloc(size, 1));
     if (!bytes_ || !readable_) {
@@ -45,6 +50,12 @@ bool ModuleCopy::Read(uint32_t base, uint32_t size) {
         return false;
     }
     const size_t count = ReadRelocations(bytes_, size, facts_, nullptr, 0);
+    if (budget && uint64_t(count) * 32 > budget->left) {
+        budget->left = 0;
+        Release();
+        return false;
+    }
+    if (budget) budget->left -= uint64_t(count) * 32;
     if (count) {
         relocations_ = static_cast<uint32_t*>(std::malloc(count * sizeof *relocations_));
         if (!relocations_) {

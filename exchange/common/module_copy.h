@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/module_view.h"
+#include "core/pattern_search.h"
 #include "core/pe_image.h"
 
 namespace zt {
@@ -22,8 +23,11 @@ public:
 
     // Reads the module at base, of size bytes, page by page. False when it is
     // too large, memory ran out, or it holds no readable PE header; the copy
-    // is then empty.
-    bool Read(uint32_t base, uint32_t size);
+    // is then empty. With a budget, the reading (a unit for every 16 bytes)
+    // and the sorting of the relocations (32 units each: a hostile image may
+    // name one at every byte) are spent from it, and the copy fails, the
+    // budget then spent, when they do not fit.
+    bool Read(uint32_t base, uint32_t size, WorkBudget* budget = nullptr);
     uint32_t base() const { return view_.base; }
     const ModuleView& view() const { return view_; }
 

@@ -66,7 +66,7 @@ void ExportBookmarks() {
 
     // The file is replaced only when all of it reached the disk.
     if (ReplaceFileWith(path, write, const_cast<HostCpuPane*>(pane)))
-        HostFlash("Zentrilo: Bookmarks exported successfully!");
+        HostFlash("Zentrilo: Bookmarks exported successfully%s!", write == &WriteJsonBookmarkList ? JsonExportNote() : "");
     else
         HostFlash("[ERROR]: Nothing exported!");
 }

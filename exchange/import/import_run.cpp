@@ -96,14 +96,18 @@ private:
         // Another build: where its code pattern is found, when it has one.
         Placement placement = Placement::kNotFound;
         uint32_t found = 0;
-        const bool searched =
-            target.otherBuild && entry.hasPattern && patterns_.Find(patternNumber_, placement, found);
+        const bool searched = target.otherBuild && entry.hasPattern &&
+                              patterns_.Find(patternNumber_, entry.pattern, target.moduleBase, placement, found);
         if (searched && placement == Placement::kNotFound) {
             ++counts_.notFound;
             return;
         }
         if (searched && placement == Placement::kAmbiguous) {
             ++counts_.ambiguous;
+            return;
+        }
+        if (searched && placement == Placement::kNotSearched) {
+            ++counts_.notSearched;
             return;
         }
         const uint32_t address = searched ? found : target.address;

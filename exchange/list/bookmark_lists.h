@@ -13,6 +13,10 @@ constexpr unsigned kBookmarkListVersion = 1;
 // Writers for ReplaceFileWith: the whole list; false when a write failed.
 bool WriteJsonBookmarkList(std::FILE* file, void* context);
 bool WriteCsvBookmarkList(std::FILE* file, void* context);
+// What the status line of the last JSON list written adds after "exported
+// successfully": ", N without a code pattern (time limit)" when the patterns'
+// time ran out; "" otherwise.
+const char* JsonExportNote();
 
 // Reads a JSON bookmark list and, only when all of it is valid, applies its
 // entries: each at its recorded address when the module there now is the

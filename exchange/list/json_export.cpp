@@ -12,12 +12,16 @@
 #include "exchange/json/json_lines.h"
 #include "exchange/list/list_patterns.h"
 #include "exchange/common/loaded_modules.h"
+#include "exchange/common/status_text.h"
 #include "exchange/common/text_encoding.h"
 #include "host/host.h"
 
 namespace zt {
 
 namespace {
+
+// What the last list's status line adds to "exported successfully".
+StatusText g_note = "";
 
 using Stream = JsonOutStream;
 using Writer = JsonWriter;
@@ -127,6 +131,7 @@ bool WriteBookmark(const BookmarkRow& row, void* context) {
 }  // namespace
 
 bool WriteJsonBookmarkList(std::FILE* file, void*) {
+    g_note[0] = '\0';
     BookmarkedModules modules;
     if (!modules.Collect()) return false;   // out of memory: the target is left as it was
 
@@ -160,9 +165,13 @@ bool WriteJsonBookmarkList(std::FILE* file, void*) {
     BookmarkLines lines{list, patterns};
     ForEachBookmarkRow(&WriteBookmark, &lines);
     CloseList(list);
+    if (patterns.givenUp())
+        AppendText(g_note, ", %u without a code pattern (time limit)", unsigned(patterns.givenUp()));
     PutRaw(stream, "\n}\n");
     stream.Flush();
     return std::ferror(file) == 0;
 }
+
+const char* JsonExportNote() { return g_note; }
 
 }  // namespace zt

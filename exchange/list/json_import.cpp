@@ -199,9 +199,9 @@ private:
     bool EndEntry() {
         ImportEntry& entry = entry_;
         if (!entry.hasAddress) return Fail("bookmark %u has no address", entryNumber_);
-        if (pattern_[0]) {
-            if (!ParsePattern(pattern_, patternPosition_, &entry.pattern))
-                return Fail("bookmark %u: \"pattern\" is not a code pattern at \"pattern_position\"", entryNumber_);
+        // A pattern that is none (another writer's fault) is passed over:
+        // the entry goes as one without.
+        if (pattern_[0] && ParsePattern(pattern_, patternPosition_, &entry.pattern)) {
             entry.pattern.unique = patternUnique_;
             entry.hasPattern = true;
         }

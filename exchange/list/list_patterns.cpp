@@ -49,7 +49,15 @@ bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
     patterns_ = static_cast<CodePattern*>(std::calloc(count_ ? count_ : 1, sizeof *patterns_));
     if (!patterns_) return false;
     ModuleCopy copy;
-    return copy.Read(base, size) && BuildPatterns(copy.view(), addresses_, count_, patterns_);
+    size_t givenUp = 0;
+    if (!copy.Read(base, size, &budget_)) {
+        // Out of budget: this module's bookmarks are given up on, and counted.
+        if (budget_.left == 0) givenUp_ += count_;
+        return false;
+    }
+    const bool made = BuildPatterns(copy.view(), addresses_, count_, patterns_, budget_, &givenUp);
+    givenUp_ += givenUp;
+    return made;
 }
 
 const CodePattern* ExportPatterns::For(uint32_t address) {
@@ -73,35 +81,82 @@ const CodePattern* ExportPatterns::For(uint32_t address) {
     return &patterns_[low];
 }
 
-ImportPatterns::~ImportPatterns() { std::free(items_); }
+namespace {
+
+constexpr uint32_t kNoPattern = 0xFFFFFFFF;
+constexpr unsigned kHashBits = 16;
+
+bool SamePattern(const CodePattern& a, const CodePattern& b) {
+    return a.length == b.length && a.position == b.position && a.length <= kPatternMax &&
+           std::memcmp(a.bytes, b.bytes, a.length) == 0 && std::memcmp(a.fixed, b.fixed, a.length) == 0;
+}
+
+uint32_t HashOf(const CodePattern& p, uint32_t moduleBase) {
+    uint32_t hash = (2166136261u ^ moduleBase) * 16777619u;
+    hash = (hash ^ (p.length | p.position << 8)) * 16777619u;
+    for (size_t i = 0; i < p.length && i < kPatternMax; ++i) hash = (hash ^ (p.bytes[i] | p.fixed[i] << 8)) * 16777619u;
+    return (hash * 2654435761u) >> (32 - kHashBits);
+}
+
+}  // namespace
+
+ImportPatterns::~ImportPatterns() {
+    std::free(items_);
+    std::free(distinct_);
+    std::free(heads_);
+}
 
 bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern) {
+    if (pattern.length == 0 || !StrongEnough(pattern) || count_ >= kMostSearchedEntries) return true;
+    if (!heads_) {
+        heads_ = static_cast<uint32_t*>(std::malloc((size_t{1} << kHashBits) * sizeof *heads_));
+        if (!heads_) return false;
+        std::memset(heads_, 0xFF, (size_t{1} << kHashBits) * sizeof *heads_);
+    }
     if (count_ == capacity_ && !GrowArray(items_, capacity_, 64)) return false;
+    uint32_t& head = heads_[HashOf(pattern, moduleBase)];
+    uint32_t found = head;
+    while (found != kNoPattern &&
+           !(distinct_[found].moduleBase == moduleBase && SamePattern(distinct_[found].pattern, pattern)))
+        found = distinct_[found].next;
+    if (found == kNoPattern) {
+        if (distinctCount_ == distinctCapacity_ && !GrowArray(distinct_, distinctCapacity_, 64)) return false;
+        Distinct& kept = distinct_[distinctCount_];
+        kept.pattern = pattern;
+        kept.pattern.unique = 0;
+        kept.moduleBase = moduleBase;
+        kept.next = head;
+        kept.match = {};
+        found = head = static_cast<uint32_t>(distinctCount_++);
+    }
     Wanted& item = items_[count_++];
     item.entry = entry;
     item.moduleBase = moduleBase;
     item.moduleSize = moduleSize;
-    item.pattern = pattern;
-    item.match = {};
+    item.distinct = found;
+    item.unique = pattern.unique;
     return true;
 }
 
-void ImportPatterns::SearchModule(uint32_t base, uint32_t size) {
+void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budget) {
     size_t count = 0;
-    for (size_t i = 0; i < count_; ++i) count += items_[i].moduleBase == base;
-    CodePattern* patterns = static_cast<CodePattern*>(std::malloc(count * sizeof *patterns));
+    for (size_t i = 0; i < distinctCount_; ++i) count += distinct_[i].moduleBase == base;
+    const CodePattern** patterns = static_cast<const CodePattern**>(std::malloc(count * sizeof *patterns));
     PatternMatch* matches = static_cast<PatternMatch*>(std::calloc(count, sizeof *matches));
-    ModuleCopy copy;
     if (patterns && matches) {
         size_t next = 0;
-        for (size_t i = 0; i < count_; ++i)
-            if (items_[i].moduleBase == base) patterns[next++] = items_[i].pattern;
+        for (size_t i = 0; i < distinctCount_; ++i)
+            if (distinct_[i].moduleBase == base) patterns[next++] = &distinct_[i].pattern;
         // A module that cannot be read, or no memory for the search: its
-        // patterns are not found.
-        if (copy.Read(base, size) && SearchPatterns(copy.view(), patterns, count, matches)) {
+        // patterns are not found. No budget left to read it: not searched.
+        ModuleCopy copy;
+        if (copy.Read(base, size, &budget) && SearchPatterns(copy.view(), patterns, count, matches, budget)) {
             next = 0;
-            for (size_t i = 0; i < count_; ++i)
-                if (items_[i].moduleBase == base) items_[i].match = matches[next++];
+            for (size_t i = 0; i < distinctCount_; ++i)
+                if (distinct_[i].moduleBase == base) distinct_[i].match = matches[next++];
+        } else if (budget.left == 0) {
+            for (size_t i = 0; i < distinctCount_; ++i)
+                if (distinct_[i].moduleBase == base) distinct_[i].match.givenUp = 1;
         }
     }
     std::free(patterns);
@@ -110,6 +165,7 @@ void ImportPatterns::SearchModule(uint32_t base, uint32_t size) {
 
 void ImportPatterns::Search() {
     // Module by module, in the order they first come; lists hold few modules.
+    WorkBudget budget;
     uint32_t* searched = nullptr;
     size_t modules = 0, capacity = 0;
     for (size_t i = 0; i < count_; ++i) {
@@ -119,12 +175,16 @@ void ImportPatterns::Search() {
         if (done) continue;
         if (modules == capacity && !GrowArray(searched, capacity, 8)) break;
         searched[modules++] = base;
-        SearchModule(base, items_[i].moduleSize);
+        SearchModule(base, items_[i].moduleSize, budget);
     }
     std::free(searched);
 }
 
-bool ImportPatterns::Find(unsigned entry, Placement& placement, uint32_t& address) const {
+bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t moduleBase, Placement& placement,
+                          uint32_t& address) const {
+    if (pattern.length == 0 || !StrongEnough(pattern)) return false;
+    placement = Placement::kNotSearched;
+    address = 0;
     size_t low = 0, high = count_;
     while (low < high) {
         const size_t middle = low + (high - low) / 2;
@@ -133,9 +193,13 @@ bool ImportPatterns::Find(unsigned entry, Placement& placement, uint32_t& addres
         else
             high = middle;
     }
-    if (low == count_ || items_[low].entry != entry) return false;
-    placement = PlacementOf(items_[low].pattern, items_[low].match);
-    address = items_[low].match.address;
+    if (low == count_ || items_[low].entry != entry) return true;
+    const Wanted& item = items_[low];
+    const Distinct& kept = distinct_[item.distinct];
+    if (item.moduleBase != moduleBase || item.unique != pattern.unique || !SamePattern(kept.pattern, pattern))
+        return true;
+    placement = PlacementOf(pattern, kept.match);
+    address = kept.match.address;
     return true;
 }
 

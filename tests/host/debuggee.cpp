@@ -26,6 +26,8 @@ struct ModuleSlot {
 std::vector<std::unique_ptr<Block>> g_blocks;
 std::vector<std::unique_ptr<ModuleSlot>> g_modules;
 std::vector<MemoryRead> g_reads;
+uint32_t g_watched = 0;
+std::function<void()> g_whenRead;
 
 bool Holds(uint32_t base, uint32_t size, uint32_t address) {
     return address >= base && uint64_t(address) < uint64_t(base) + size;
@@ -83,6 +85,21 @@ void ResetDebuggee() {
     g_blocks.clear();
     g_modules.clear();
     g_reads.clear();
+    g_whenRead = nullptr;
+}
+
+void RemoveMemory(uint32_t base, uint32_t size) {
+    g_blocks.erase(std::remove_if(g_blocks.begin(), g_blocks.end(),
+                                  [&](const std::unique_ptr<Block>& b) { return Holds(base, size, b->record.base); }),
+                   g_blocks.end());
+    g_modules.erase(std::remove_if(g_modules.begin(), g_modules.end(),
+                                   [&](const std::unique_ptr<ModuleSlot>& m) { return Holds(base, size, m->record.base); }),
+                    g_modules.end());
+}
+
+void WhenReading(uint32_t address, std::function<void()> action) {
+    g_watched = address;
+    g_whenRead = std::move(action);
 }
 
 }  // namespace sim
@@ -111,5 +128,10 @@ extern "C" uint32_t __cdecl HostReadMemory(void* buffer, uint32_t address, uint3
         std::memcpy(buffer, block->bytes.data() + offset, done);
     }
     g_reads.push_back({address, count, mode, done});
+    if (g_whenRead && address <= g_watched && g_watched - address < count) {
+        const std::function<void()> action = std::move(g_whenRead);
+        g_whenRead = nullptr;
+        action();
+    }
     return done;
 }

@@ -8,11 +8,14 @@
 //   sim::AddModule(base, size, name)   a module; the name is stored in the 8-byte field the
 //                                      host's way: cut to 8, zero-terminated only when shorter
 //   sim::MemoryReads()                 every HostReadMemory call: address, count, mode, result
+//   sim::WhenReading(address, action)  runs action once, at the first HostReadMemory that covers address
+//   sim::RemoveMemory(base, size)      forgets the blocks and modules that begin in [base, base + size)
 #pragma once
 
 #include "host/host.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +35,8 @@ void PatchMemory(uint32_t address, const std::vector<uint8_t>& bytes);
 void AddModule(uint32_t base, uint32_t size, const std::string& shortName);
 
 const std::vector<MemoryRead>& MemoryReads();
+void WhenReading(uint32_t address, std::function<void()> action);
+void RemoveMemory(uint32_t base, uint32_t size);
 
 void ResetDebuggee();
 

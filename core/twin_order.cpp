@@ -1,0 +1,96 @@
+#include "core/twin_order.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace zt {
+namespace {
+
+// Indices of the longest run of anchors (in old order) whose new places
+// ascend, marked in `trusted`: patience sorting with back links.
+void KeepOrderedAnchors(const OrderedMark* marks, const uint32_t* order, size_t count, uint32_t* tails,
+                        uint32_t* back, uint8_t* trusted) {
+    size_t length = 0;
+    for (size_t k = 0; k < count; ++k) {
+        const uint32_t i = order[k];
+        trusted[i] = 0;
+        if (marks[i].newOffset == kUnplaced) continue;
+        size_t low = 0, high = length;
+        while (low < high) {
+            const size_t middle = (low + high) / 2;
+            if (marks[tails[middle]].newOffset < marks[i].newOffset)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        back[i] = low ? tails[low - 1] : kUnplaced;
+        tails[low] = i;
+        if (low == length) ++length;
+    }
+    for (uint32_t i = length ? tails[length - 1] : kUnplaced; i != kUnplaced; i = back[i]) trusted[i] = 1;
+}
+
+}  // namespace
+
+size_t PlaceTwinsByOrder(OrderedMark* marks, size_t count) {
+    if (count == 0) return 0;
+    uint32_t* order = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
+    uint32_t* tails = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
+    uint32_t* back = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
+    uint8_t* trusted = static_cast<uint8_t*>(std::malloc(count));
+    size_t placed = 0;
+    if (order && tails && back && trusted) {
+        for (size_t i = 0; i < count; ++i) {
+            order[i] = static_cast<uint32_t>(i);
+            marks[i].byOrder = 0;
+        }
+        // A heap sort: no memmove from the C runtime, as std::sort would bring.
+        const auto older = [&](uint32_t a, uint32_t b) {
+            return marks[a].oldOffset < marks[b].oldOffset || (marks[a].oldOffset == marks[b].oldOffset && a < b);
+        };
+        std::make_heap(order, order + count, older);
+        std::sort_heap(order, order + count, older);
+        KeepOrderedAnchors(marks, order, count, tails, back, trusted);
+        // The nearest trusted anchor before each mark, then after it.
+        uint32_t before = kUnplaced;
+        for (size_t k = 0; k < count; ++k) {
+            const uint32_t i = order[k];
+            tails[i] = before;
+            if (trusted[i]) before = i;
+        }
+        uint32_t after = kUnplaced;
+        for (size_t k = count; k-- > 0;) {
+            const uint32_t i = order[k];
+            OrderedMark& m = marks[i];
+            const uint32_t left = tails[i];
+            if (trusted[i]) after = i;
+            if (m.newOffset != kUnplaced || m.twinCount < 1 || m.twinCount > kMostTwins || left == kUnplaced ||
+                after == kUnplaced || marks[left].oldOffset == m.oldOffset || marks[after].oldOffset == m.oldOffset)
+                continue;
+            if (m.oldTwinCount > kMostTwins) continue;
+            uint32_t oldBetween = 0;
+            for (uint32_t t = 0; t < m.oldTwinCount; ++t)
+                oldBetween += m.oldTwins[t] > marks[left].oldOffset && m.oldTwins[t] < marks[after].oldOffset;
+            if (oldBetween != 1) continue;
+            const uint32_t low = marks[left].newOffset, high = marks[after].newOffset;
+            uint32_t chosen = kUnplaced, between = 0;
+            for (uint32_t t = 0; t < m.twinCount; ++t) {
+                if (m.twins[t] > low && m.twins[t] < high) {
+                    ++between;
+                    chosen = m.twins[t];
+                }
+            }
+            if (between != 1) continue;
+            m.newOffset = chosen;
+            m.byOrder = 1;
+            ++placed;
+        }
+    }
+    std::free(order);
+    std::free(tails);
+    std::free(back);
+    std::free(trusted);
+    return placed;
+}
+
+}  // namespace zt

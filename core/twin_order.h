@@ -1,0 +1,36 @@
+// Twins by order: a bookmark whose pattern was found several times in the new
+// build (its routine has twins: return-0 stubs, small wrappers) is placed
+// when exactly one of those places lies between the new places of its
+// nearest neighbours that were placed uniquely, taken in the old order. A
+// linker keeps routines in the order of their sources, so what lay between
+// two routines in the old build lies between them in the new one.
+//
+// The neighbours used are only those whose new places keep the old order (the
+// longest run of them that does), a bookmark is placed only with a neighbour
+// on both sides, and only when in the old build too its own place was the
+// only one of its pattern between those neighbours. Pure code: no host calls.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zt {
+
+constexpr uint32_t kUnplaced = 0xFFFFFFFF;
+constexpr size_t kMostTwins = 8;   // places of one pattern weighed at most; more: left unplaced
+
+struct OrderedMark {
+    uint32_t oldOffset;   // the bookmark's offset in its module in the old build
+    uint32_t newOffset;   // in: its unique place in the new build, or kUnplaced; out: also a twin placed
+    uint32_t twinCount;   // places its pattern was found at in the new build, when not placed uniquely
+    uint32_t twins[kMostTwins];   // their offsets, the first min(twinCount, kMostTwins) of them
+    uint32_t oldTwinCount;        // the places of its pattern in the old build (recorded at export), its own among them
+    uint32_t oldTwins[kMostTwins];
+    uint8_t byOrder;      // out: 1 when placed here
+};
+
+// Places what the order decides among marks of one module (any order);
+// returns how many it placed. False-free: with no memory it places none.
+size_t PlaceTwinsByOrder(OrderedMark* marks, size_t count);
+
+}  // namespace zt
