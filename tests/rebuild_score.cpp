@@ -303,7 +303,7 @@ void Score::Add(const Score& s) {
 
 void Tally::Add(const Tally& t) {
     total += t.total, correct += t.correct, wrong += t.wrong, notFound += t.notFound, ambiguous += t.ambiguous;
-    notPlaced += t.notPlaced;
+    notPlaced += t.notPlaced, wrongAligned += t.wrongAligned;
 }
 
 std::vector<Verdict> ScoreBookmarks(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
@@ -320,7 +320,8 @@ std::vector<Verdict> ScoreBookmarks(const Build& a, const Build& b, const std::v
         if (o.kind != Outcome::kNoPattern && !o.uniqueAtExport) ++s.notUniqueAtExport;
         auto counterpart = b.byName.find(fa.name);
         const bool known = counterpart != b.byName.end() && a.byName.count(fa.name);
-        Verdict v{Verdict::kNotPlaced, Verdict::kGone, 0, false};
+        Verdict v{Verdict::kNotPlaced, Verdict::kGone, 0, false, false};
+        bool aligned = false;
         if (known) {
             const Function& fb = b.functions[counterpart->second];
             v.unchanged = fa.size == fb.size && Masked(a, fa, fa.size) == Masked(b, fb, fb.size);
@@ -364,11 +365,20 @@ std::vector<Verdict> ScoreBookmarks(const Build& a, const Build& b, const std::v
                 if (known) {
                     const Function& fb = b.functions[counterpart->second];
                     if (o.address - b.view.base - fb.rva < fb.size) ++s.wrongSameFunction;
+                    if (byLine && !v.unchanged) {
+                        const std::vector<uint32_t> starts = Instructions(a, fa);
+                        const size_t index = std::find(starts.begin(), starts.end(), k.offset) - starts.begin();
+                        const int j = AlignedInstruction(a, fa, b, fb, index);
+                        aligned = j >= 0 && o.address == b.view.base + fb.rva + Instructions(b, fb)[j];
+                    }
                 }
             }
             break;
         }
-        Count(v.what == Verdict::kSame ? &s.same : v.what == Verdict::kKept ? &s.kept : &s.gone, o.kind, v.kind);
+        Tally& t = v.what == Verdict::kSame ? s.same : v.what == Verdict::kKept ? s.kept : s.gone;
+        Count(&t, o.kind, v.kind);
+        t.wrongAligned += aligned;
+        v.aligned = aligned;
         verdicts.push_back(v);
     }
     return verdicts;
@@ -403,10 +413,10 @@ void PrintClasses(const Score& s) {
                 {"changed, gone", s.gone}};
     for (const auto& row : rows) {
         const Tally& t = row.t;
-        std::printf("%-18s %6zu bookmarks: correct %6zu (%5.1f %%), wrong %4zu (%5.2f %%), not placed %6zu "
-                    "(%zu not found, %zu ambiguous, %zu other)\n",
+        std::printf("%-18s %6zu bookmarks: correct %6zu (%5.1f %%), wrong %4zu (%5.2f %%; %zu where the routine's "
+                    "instructions line up), not placed %6zu (%zu not found, %zu ambiguous, %zu other)\n",
                     row.name, t.total, t.correct, pct(t.correct, t.total), t.wrong, pct(t.wrong, t.total),
-                    t.total - t.correct - t.wrong, t.notFound, t.ambiguous, t.notPlaced);
+                    t.wrongAligned, t.total - t.correct - t.wrong, t.notFound, t.ambiguous, t.notPlaced);
     }
     if (s.lineChecked)
         std::printf("%-18s of %zu bookmarks whose place the code tells (unchanged routines, entries), the line rule "

@@ -99,6 +99,10 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
 // changed routine without one (any placement is wrong).
 struct Tally {
     size_t total = 0, correct = 0, wrong = 0, notFound = 0, ambiguous = 0, notPlaced = 0;
+    // Wrong by the source lines, yet on the instruction that A's lines up
+    // with in the longest common run of the routine's instructions (the
+    // same bytes, addresses aside): the line rule is in doubt there.
+    size_t wrongAligned = 0;
     void Add(const Tally& other);
 };
 
@@ -118,6 +122,7 @@ struct Verdict {
     enum Class { kSame, kKept, kGone } what;
     uint32_t truth;   // where it belongs in B; 0 when nowhere (changed, or no counterpart)
     bool unchanged;   // its function is unchanged apart from wildcard bytes
+    bool aligned;     // wrong by the lines, yet where the routine's instructions line up (Tally::wrongAligned)
 };
 
 // Scores each bookmark's outcome against B's symbols into `first` and

@@ -131,9 +131,12 @@ int main(int argc, char** argv) {
         if (!wrong && !lost) continue;
         char text[zt::kPatternTextMax];
         zt::FormatPattern(patterns[i], text);
-        std::printf("%s: %s%s +%u -> %08X (truth %08X), %u in B, unique %u [%s] pos %u\n", wrong ? "wrong" : "lost",
-                    a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "", marks[i].offset,
-                    results[i].address, v.truth, results[i].count, patterns[i].unique, text, patterns[i].position);
+        static const char* const kClass[] = {"unchanged", "changed, line kept", "changed, line gone"};
+        std::printf("%s: %s%s +%u -> %08X (truth %08X; %s%s), %u in B, unique %u [%s] pos %u\n",
+                    wrong ? "wrong" : "lost", a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "",
+                    marks[i].offset, results[i].address, v.truth, kClass[v.what],
+                    v.aligned ? ", where the instructions line up" : "", results[i].count, patterns[i].unique, text,
+                    patterns[i].position);
     }
     all.Add(first);
     all.Add(fifth);
@@ -148,9 +151,9 @@ int main(int argc, char** argv) {
     std::printf("patterns: %.1f bytes on average; made in A in %.3f s, searched in B (one pass) in %.3f s\n",
                 marks.empty() ? 0.0 : double(lengthSum) / marks.size(), buildTime, searchTime);
     // One line for run.sh's table: the classes' totals, correct and wrong.
-    std::printf("row: %zu %zu %zu %zu %zu %zu %zu %zu %.3f\n", all.same.total, all.same.correct, all.same.wrong,
-                all.kept.total, all.kept.correct, all.kept.wrong, all.gone.total, all.gone.wrong,
-                buildTime + searchTime);
+    std::printf("row: %zu %zu %zu %zu %zu %zu %zu %zu %zu %zu %.3f\n", all.same.total, all.same.correct,
+                all.same.wrong, all.kept.total, all.kept.correct, all.kept.wrong, all.kept.wrongAligned,
+                all.gone.total, all.gone.wrong, all.gone.wrongAligned, buildTime + searchTime);
     if (speed) SpeedRows(a, b);
     return 0;
 }

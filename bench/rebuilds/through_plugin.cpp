@@ -65,9 +65,10 @@ public:
         std::printf("the JSON list: %zu bytes, %.1f a bookmark, of them %.1f the pattern's fields\n", carried.listBytes,
                     double(carried.listBytes) / double(marks.size()), double(carried.patternBytes) / double(marks.size()));
         // One line for run.sh's table.
-        std::printf("row: %zu %zu %zu %zu %zu %zu %zu %zu %.3f %.3f %.1f %.1f\n", all.same.total, all.same.correct,
-                    all.same.wrong, all.kept.total, all.kept.correct, all.kept.wrong, all.gone.total, all.gone.wrong,
-                    carried.exportSeconds, carried.importSeconds, double(carried.listBytes) / double(marks.size()),
+        std::printf("row: %zu %zu %zu %zu %zu %zu %zu %zu %zu %zu %.3f %.3f %.1f %.1f\n", all.same.total,
+                    all.same.correct, all.same.wrong, all.kept.total, all.kept.correct, all.kept.wrong,
+                    all.kept.wrongAligned, all.gone.total, all.gone.wrong, all.gone.wrongAligned, carried.exportSeconds,
+                    carried.importSeconds, double(carried.listBytes) / double(marks.size()),
                     double(carried.patternBytes) / double(marks.size()));
 
         // The same patterns built and searched by the core in this process.
