@@ -1,4 +1,4 @@
-// accuracy A.dll A.symbols B.dll B.symbols [--lines A.lines B.lines A-B.linemap] [--speed]
+// accuracy A.dll A.symbols B.dll B.symbols [--lines A.lines B.lines A--B.linemap] [--speed]
 //
 // Loads two builds of one program (DLL files, mapped by section at two
 // different bases with B's relocations applied), puts bookmarks in A on the
@@ -75,7 +75,7 @@ void SpeedRows(const Build& a, const Build& b) {
 
 int main(int argc, char** argv) {
     if (argc < 5) {
-        std::fprintf(stderr, "usage: %s A.dll A.symbols B.dll B.symbols [--lines A.lines B.lines A-B.linemap] "
+        std::fprintf(stderr, "usage: %s A.dll A.symbols B.dll B.symbols [--lines A.lines B.lines A--B.linemap] "
                              "[--speed]\n", argv[0]);
         return 2;
     }

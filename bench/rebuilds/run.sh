@@ -134,7 +134,7 @@ pair() {
     echo "== $1 -> $2, through the plug-in"
     out=$(tests/run-under-wine.sh "$bench/wineprefix" "$through" \
       "$files/$1.dll" "$files/$1.symbols" "$files/$2.dll" "$files/$2.symbols" \
-      --lines "$files/$1.lines" "$files/$2.lines" "$(realpath "$map")" | sed '/^\[/d')
+      --lines "$files/$1.lines" "$files/$2.lines" "$(realpath "$map")" | tr -d '\r' | sed '/^\[/d')
     echo "$out" | grep -v '^row: '
     plugin=$(echo "$out" | sed -n 's/^row: //p')
   fi

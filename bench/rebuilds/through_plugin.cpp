@@ -1,5 +1,5 @@
 // The accuracy benchmark through the plug-in: OllyDbg.exe A.dll A.symbols
-// B.dll B.symbols [NAME] [--lines A.lines B.lines A-B.linemap], another
+// B.dll B.symbols [NAME] [--lines A.lines B.lines A--B.linemap], another
 // simulated debugger run under Wine. Build A
 // is mapped into the debugged process at 0x10000000 as module NAME (the
 // file's name up to its first '-' when not given), a bookmark is toggled on
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (argc < 5) {
         std::fprintf(stderr, "usage: OllyDbg.exe A.dll A.symbols B.dll B.symbols [NAME] "
-                             "[--lines A.lines B.lines A-B.linemap]\n");
+                             "[--lines A.lines B.lines A--B.linemap]\n");
         return 2;
     }
     for (int i = 0; i < 4; ++i) g_paths[i] = argv[i + 1];
