@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # bench/rebuilds/run.sh [--check-decoder]: the accuracy benchmark of code
-# patterns on real rebuilt code. Fetches two releases' single-file sources with
-# npm (SQLite 3.46.0, 3.47.0 and 3.48.0 from better-sqlite3 11.0.0, 11.5.0 and
-# 11.8.0; LZ4 1.7 and 1.9 from lz4 0.5.3 and 0.6.5), builds each with the
-# cross compiler into a 32-bit DLL with its symbols (-O2), builds the native
-# benchmark program (accuracy.cpp with the core's pattern code) and runs it on
-# each pair, the first with the speed rows; then, on a machine that runs
-# 32-bit code, the same pair through the plug-in: the release DLL in another
-# simulated debugger under Wine (through_plugin.cpp, built in build/bench or
-# ZENTRILO_BENCH_BUILD) maps build A, bookmarks, exports the JSON list,
-# maps build B elsewhere, imports it and scores the host's table the same way.
-# Downloads and builds stay in build/rebuilds (ZENTRILO_REBUILDS for another
-# folder) and are reused. --check-decoder also compares the decoder with
-# capstone on every DLL. Not part of ./test.sh.
+# patterns on real rebuilt code. Fetches releases' sources with npm, each
+# tarball checked against its pinned SHA-256 (SQLite 3.46.0, 3.47.0 and 3.48.0
+# from better-sqlite3 11.0.0, 11.5.0 and 11.8.0; LZ4 1.7 and 1.9 from lz4
+# 0.5.3 and 0.6.5; Expat 2.1.0 and 2.2.1 from node-expat 2.3.0 and 2.4.1),
+# builds each with the cross compiler into a 32-bit DLL with its symbols
+# (-O2), and once more with -g for its source lines (same_code.py checks the
+# code is the same; line_table.py reads the lines). For each pair it diffs
+# the two releases' sources (line_map.py), builds the native benchmark
+# program (accuracy.cpp with the core's pattern code) and runs it, the first
+# pair with the speed rows; then, on a machine that runs 32-bit code, the
+# same pair through the plug-in: the release DLL in another simulated
+# debugger under Wine (through_plugin.cpp, built in build/bench or
+# ZENTRILO_BENCH_BUILD) maps build A, bookmarks, exports the JSON list, maps
+# build B elsewhere, imports it and scores the host's table the same way. It
+# ends with one table of every pair. Downloads and builds stay in
+# build/rebuilds (ZENTRILO_REBUILDS for another folder) and are reused.
+# --check-decoder also compares the decoder with capstone on every DLL. Not
+# part of ./test.sh.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 top=$PWD
