@@ -67,12 +67,16 @@ RebuildRoundTrip::Carried RebuildRoundTrip::Carry(const rebuild::Build& a, const
     const auto bytes = sim::ReadFileBytes(list);
     EXPECT_TRUE(bytes.has_value());
     const std::string text = bytes ? std::string(bytes->begin(), bytes->end()) : "";
+    carried.listBytes = text.size();
     for (size_t from = 0, end; from < text.size(); from = end + 1) {
         end = text.find('\n', from);
         if (end == std::string::npos) end = text.size();
         const std::string line = text.substr(from, end - from);
         if (line.find("\"offset\":") == std::string::npos) continue;
         patterns[Field(line, "name")] = {!Field(line, "pattern").empty(), Field(line, "pattern_unique") == "true"};
+        const size_t fields = line.find(",\"pattern\":"), unique = line.find("\"pattern_unique\":");
+        if (fields != std::string::npos && unique != std::string::npos)
+            carried.patternBytes += line.find_first_of(",}", unique) - fields;
     }
     EXPECT_EQ(marks.size(), patterns.size());
 

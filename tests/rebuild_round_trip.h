@@ -21,6 +21,8 @@ protected:
         double exportSeconds = 0;
         double importSeconds = 0;
         std::string status;                      // the import's status line
+        size_t listBytes = 0;                    // the JSON list's size
+        size_t patternBytes = 0;                 // of it, the three pattern fields with their commas
     };
 
     // The module is called `name` in both runs; `lean`: the host's lean

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -72,7 +73,111 @@ int AlignedInstruction(const Build& a, const Function& fa, const Build& b, const
     return -1;
 }
 
+const LineRange* LineAt(const Build& m, uint32_t rva) {
+    auto it = std::upper_bound(m.lines.begin(), m.lines.end(), rva,
+                               [](uint32_t x, const LineRange& r) { return x < r.begin; });
+    if (it == m.lines.begin()) return nullptr;
+    --it;
+    return rva < it->end ? &*it : nullptr;
+}
+
+// Where A's instruction at `offset` of fa belongs in fb by the source lines:
+// its line in A, that line's place in B when unchanged, and there the
+// instruction of the same rank (the k-th of fb's instructions attributed to
+// that line, in address order, as it is the k-th of fa's). 0 when its line
+// is unknown, changed or went, or B has fewer instructions of it.
+uint32_t PlaceByLine(const Build& a, const Function& fa, uint32_t offset, const Build& b, const Function& fb,
+                     const LineMap& map) {
+    const LineRange* at = LineAt(a, fa.rva + offset);
+    if (!at) return 0;
+    size_t rank = 0;
+    for (uint32_t x : Instructions(a, fa)) {
+        if (x >= offset) break;
+        const LineRange* r = LineAt(a, fa.rva + x);
+        rank += r && r->file == at->file && r->line == at->line;
+    }
+    const std::string& path = a.lineFiles[at->file];
+    const uint32_t line = map.Map(path, at->line);
+    if (!line) return 0;
+    for (uint32_t y : Instructions(b, fb)) {
+        const LineRange* r = LineAt(b, fb.rva + y);
+        if (r && r->line == line && b.lineFiles[r->file] == path && rank-- == 0) return b.view.base + fb.rva + y;
+    }
+    return 0;
+}
+
+void Count(Tally* t, Outcome::Kind outcome, Verdict::Kind verdict) {
+    ++t->total;
+    t->correct += verdict == Verdict::kCorrect;
+    t->wrong += verdict == Verdict::kWrong;
+    t->notFound += outcome == Outcome::kNotFound;
+    t->ambiguous += outcome == Outcome::kAmbiguous;
+    t->notPlaced += outcome == Outcome::kNotPlaced || outcome == Outcome::kNoPattern;
+}
+
 }  // namespace
+
+uint32_t LineMap::Map(const std::string& path, uint32_t line) const {
+    if (same.count(path)) return line;
+    auto file = runs.find(path);
+    if (file == runs.end()) return 0;
+    auto it = std::upper_bound(file->second.begin(), file->second.end(), line,
+                               [](uint32_t x, const Run& r) { return x < r.a; });
+    if (it == file->second.begin()) return 0;
+    --it;
+    return line < it->a + it->count ? it->b + (line - it->a) : 0;
+}
+
+bool LoadLines(const std::string& path, Build* m) {
+    std::ifstream in(path);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.size() < 2) continue;
+        std::istringstream words(line.substr(2));
+        if (line[0] == 'F') {
+            size_t id;
+            words >> id;
+            std::string name;
+            std::getline(words >> std::ws, name);
+            if (m->lineFiles.size() <= id) m->lineFiles.resize(id + 1);
+            m->lineFiles[id] = name;
+        } else if (line[0] == 'R') {
+            LineRange r{};
+            words >> std::hex >> r.begin >> r.end >> std::dec >> r.file >> r.line;
+            if (words) m->lines.push_back(r);
+        }
+    }
+    std::sort(m->lines.begin(), m->lines.end(), [](const LineRange& x, const LineRange& y) { return x.begin < y.begin; });
+    for (const LineRange& r : m->lines)
+        if (r.file >= m->lineFiles.size()) return false;
+    return !m->lines.empty();
+}
+
+bool LoadLineMap(const std::string& path, LineMap* map) {
+    std::ifstream in(path);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.size() < 2) continue;
+        if (line[0] == 'S') {
+            map->same[line.substr(2)] = true;
+        } else if (line[0] == 'M') {
+            // The path may hold spaces: the three numbers are the last words.
+            std::vector<std::string> words;
+            std::istringstream split(line.substr(2));
+            for (std::string w; split >> w;) words.push_back(w);
+            if (words.size() < 4) return false;
+            const size_t n = words.size();
+            const size_t pathEnd = line.size() - (words[n - 3].size() + words[n - 2].size() + words[n - 1].size() + 3);
+            map->runs[line.substr(2, pathEnd - 2)].push_back(LineMap::Run{
+                uint32_t(std::stoul(words[n - 3])), uint32_t(std::stoul(words[n - 2])), uint32_t(std::stoul(words[n - 1]))});
+        }
+    }
+    for (auto& file : map->runs)
+        std::sort(file.second.begin(), file.second.end(), [](const LineMap::Run& x, const LineMap::Run& y) { return x.a < y.a; });
+    return true;
+}
 
 bool LoadDll(const std::string& path, uint32_t base, Build* m) {
     std::ifstream in(path, std::ios::binary);
@@ -192,10 +297,19 @@ void Score::Add(const Score& s) {
     notPlaced += s.notPlaced, noPattern += s.noPattern, unchanged += s.unchanged;
     unchangedCorrect += s.unchangedCorrect, wrongSameFunction += s.wrongSameFunction;
     noCounterpart += s.noCounterpart, notUniqueAtExport += s.notUniqueAtExport;
+    same.Add(s.same), kept.Add(s.kept), gone.Add(s.gone);
+    lineChecked += s.lineChecked, lineAgrees += s.lineAgrees, lineElsewhere += s.lineElsewhere;
+}
+
+void Tally::Add(const Tally& t) {
+    total += t.total, correct += t.correct, wrong += t.wrong, notFound += t.notFound, ambiguous += t.ambiguous;
+    notPlaced += t.notPlaced, wrongAligned += t.wrongAligned;
 }
 
 std::vector<Verdict> ScoreBookmarks(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
-                                    const std::vector<Outcome>& outcomes, Score* first, Score* fifth) {
+                                    const std::vector<Outcome>& outcomes, Score* first, Score* fifth,
+                                    const LineMap* lines) {
+    const bool byLine = lines && !a.lines.empty() && !b.lines.empty();
     std::vector<Verdict> verdicts;
     for (size_t i = 0; i < marks.size(); ++i) {
         const Bookmark& k = marks[i];
@@ -206,7 +320,8 @@ std::vector<Verdict> ScoreBookmarks(const Build& a, const Build& b, const std::v
         if (o.kind != Outcome::kNoPattern && !o.uniqueAtExport) ++s.notUniqueAtExport;
         auto counterpart = b.byName.find(fa.name);
         const bool known = counterpart != b.byName.end() && a.byName.count(fa.name);
-        Verdict v{Verdict::kNotPlaced, 0, false};
+        Verdict v{Verdict::kNotPlaced, Verdict::kGone, 0, false, false};
+        bool aligned = false;
         if (known) {
             const Function& fb = b.functions[counterpart->second];
             v.unchanged = fa.size == fb.size && Masked(a, fa, fa.size) == Masked(b, fb, fb.size);
@@ -214,13 +329,25 @@ std::vector<Verdict> ScoreBookmarks(const Build& a, const Build& b, const std::v
                 v.truth = b.view.base + fb.rva;
             } else if (v.unchanged) {
                 v.truth = b.view.base + fb.rva + k.offset;
+            } else if (byLine) {
+                v.truth = PlaceByLine(a, fa, k.offset, b, fb, *lines);
             } else {
                 const int j = AlignedInstruction(a, fa, b, fb, 4);
                 if (j >= 0) v.truth = b.view.base + fb.rva + Instructions(b, fb)[j];
             }
+            if (byLine && v.truth && (v.unchanged || !k.fifth)) {
+                ++s.lineChecked;
+                const uint32_t byRank = PlaceByLine(a, fa, k.offset, b, fb, *lines);
+                s.lineAgrees += byRank == v.truth;
+                s.lineElsewhere += byRank && byRank != v.truth;
+                if (byRank != v.truth && std::getenv("ZT_SHOW_LINE_RULE"))
+                    std::printf("line rule: %s%s %s: %08X, the code says %08X\n", fa.name.c_str(),
+                                k.fifth ? " 5th" : "", v.unchanged ? "unchanged" : "changed", byRank, v.truth);
+            }
         } else {
             ++s.noCounterpart;
         }
+        v.what = v.unchanged ? Verdict::kSame : v.truth ? Verdict::kKept : Verdict::kGone;
         if (v.unchanged) ++s.unchanged;
         switch (o.kind) {
         case Outcome::kNoPattern: ++s.noPattern; break;
@@ -238,10 +365,20 @@ std::vector<Verdict> ScoreBookmarks(const Build& a, const Build& b, const std::v
                 if (known) {
                     const Function& fb = b.functions[counterpart->second];
                     if (o.address - b.view.base - fb.rva < fb.size) ++s.wrongSameFunction;
+                    if (byLine && !v.unchanged) {
+                        const std::vector<uint32_t> starts = Instructions(a, fa);
+                        const size_t index = std::find(starts.begin(), starts.end(), k.offset) - starts.begin();
+                        const int j = AlignedInstruction(a, fa, b, fb, index);
+                        aligned = j >= 0 && o.address == b.view.base + fb.rva + Instructions(b, fb)[j];
+                    }
                 }
             }
             break;
         }
+        Tally& t = v.what == Verdict::kSame ? s.same : v.what == Verdict::kKept ? s.kept : s.gone;
+        Count(&t, o.kind, v.kind);
+        t.wrongAligned += aligned;
+        v.aligned = aligned;
         verdicts.push_back(v);
     }
     return verdicts;
@@ -264,6 +401,27 @@ void Print(const char* what, const Score& s) {
                 "no counterpart in B %zu; not unique in A %zu\n",
                 "", s.unchanged, s.unchangedCorrect, pct(s.unchangedCorrect, s.unchanged), s.wrongSameFunction,
                 s.noCounterpart, s.notUniqueAtExport);
+}
+
+void PrintClasses(const Score& s) {
+    auto pct = [](size_t a, size_t b) { return b ? 100.0 * double(a) / double(b) : 0.0; };
+    const struct {
+        const char* name;
+        const Tally& t;
+    } rows[] = {{"unchanged routines", s.same},
+                {"changed, kept", s.kept},
+                {"changed, gone", s.gone}};
+    for (const auto& row : rows) {
+        const Tally& t = row.t;
+        std::printf("%-18s %6zu bookmarks: correct %6zu (%5.1f %%), wrong %4zu (%5.2f %%; %zu where the routine's "
+                    "instructions line up), not placed %6zu (%zu not found, %zu ambiguous, %zu other)\n",
+                    row.name, t.total, t.correct, pct(t.correct, t.total), t.wrong, pct(t.wrong, t.total),
+                    t.wrongAligned, t.total - t.correct - t.wrong, t.notFound, t.ambiguous, t.notPlaced);
+    }
+    if (s.lineChecked)
+        std::printf("%-18s of %zu bookmarks whose place the code tells (unchanged routines, entries), the line rule "
+                    "puts %zu there, %zu elsewhere, %zu nowhere (their line changed, or has no line)\n",
+                    "", s.lineChecked, s.lineAgrees, s.lineElsewhere, s.lineChecked - s.lineAgrees - s.lineElsewhere);
 }
 
 size_t CodeBytes(const Build& m) {

@@ -3,7 +3,7 @@
 # running the tests under Wine here needs; with "tests-emulated", what running
 # them in the emulated guest needs instead (tests/vm/); with "screenshots" or
 # "screenshots-emulated", that and what tools/screenshots.sh needs besides;
-# with "rebuilds", what bench/rebuilds/run.sh needs (npm, a native g++, capstone).
+# with "rebuilds", what bench/rebuilds/run.sh needs (npm, a native g++, capstone, pyelftools).
 set -euo pipefail
 . "$(dirname "$0")/apt-retry.sh"
 
@@ -16,7 +16,7 @@ test_packages=(googletest python3-pefile python3-lxml)
 wine_packages=(wine wine32:i386 xvfb xauth)
 guest_packages=(qemu-system-x86 debootstrap e2fsprogs)
 picture_packages=(python3-pil)
-rebuild_packages=(g++ python3-capstone python3-pefile)
+rebuild_packages=(g++ python3-capstone python3-pefile python3-pyelftools)
 command -v npm >/dev/null || rebuild_packages+=(npm)  # npm may come with a Node.js of its own
 
 packages=("${build_packages[@]}")

@@ -1,15 +1,17 @@
-// accuracy A.dll A.symbols B.dll B.symbols [--speed]
+// accuracy A.dll A.symbols B.dll B.symbols [--lines A.lines B.lines A--B.linemap] [--speed]
 //
 // Loads two builds of one program (DLL files, mapped by section at two
 // different bases with B's relocations applied), puts bookmarks in A on the
 // first instruction of every function and on the 5th instruction of every
 // function of at least 10, makes their patterns in A, searches them all in B
 // in one pass, and scores each placement against B's symbols (the output of
-// i686-w64-mingw32-nm; tests/rebuild_score.h). With --speed it also times
+// i686-w64-mingw32-nm; tests/rebuild_score.h); with --lines, bookmarks in
+// changed routines against the source lines the two releases share (from
+// line_table.py and line_map.py). With --speed it also times
 // searches of 1,000 to 10,000 patterns in 0.5 to 2 MB of code. A native
 // program: the core's pattern code is plain C++. ZT_SHOW_WRONG=1 lists the
 // wrong placements, ZT_SHOW_LOST=1 the unchanged functions' bookmarks not
-// placed.
+// placed, ZT_SHOW_KEPT=1 the changed ones with a correct place not placed.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -126,7 +128,8 @@ void TwinsByOrder(const Build& a, const Build& b, const std::vector<rebuild::Boo
 
 int main(int argc, char** argv) {
     if (argc < 5) {
-        std::fprintf(stderr, "usage: %s A.dll A.symbols B.dll B.symbols [--speed]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s A.dll A.symbols B.dll B.symbols [--lines A.lines B.lines A--B.linemap] "
+                             "[--speed]\n", argv[0]);
         return 2;
     }
     Build a, b;
@@ -134,6 +137,22 @@ int main(int argc, char** argv) {
         !rebuild::LoadSymbols(argv[2], &a) || !rebuild::LoadSymbols(argv[4], &b)) {
         std::fprintf(stderr, "cannot load the builds\n");
         return 1;
+    }
+    bool speed = false;
+    rebuild::LineMap lineMap;
+    const rebuild::LineMap* lines = nullptr;
+    for (int i = 5; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--speed") == 0) {
+            speed = true;
+        } else if (std::strcmp(argv[i], "--lines") == 0 && i + 3 < argc) {
+            if (!rebuild::LoadLines(argv[i + 1], &a) || !rebuild::LoadLines(argv[i + 2], &b) ||
+                !rebuild::LoadLineMap(argv[i + 3], &lineMap)) {
+                std::fprintf(stderr, "cannot load the source lines\n");
+                return 1;
+            }
+            lines = &lineMap;
+            i += 3;
+        }
     }
     const std::vector<rebuild::Bookmark> marks = rebuild::ChooseBookmarks(a);
     std::vector<uint32_t> addresses;
@@ -152,28 +171,43 @@ int main(int argc, char** argv) {
     std::printf("A: %zu functions, %zu KB of code; B: %zu functions, %zu KB of code\n", a.functions.size(),
                 rebuild::CodeBytes(a) / 1024, b.functions.size(), rebuild::CodeBytes(b) / 1024);
     rebuild::Score first, fifth, all;
-    const std::vector<rebuild::Verdict> verdicts = rebuild::ScoreBookmarks(a, b, marks, outcomes, &first, &fifth);
+    const std::vector<rebuild::Verdict> verdicts =
+        rebuild::ScoreBookmarks(a, b, marks, outcomes, &first, &fifth, lines);
     size_t lengthSum = 0;
     for (size_t i = 0; i < marks.size(); ++i) {
         lengthSum += patterns[i].length;
         const rebuild::Verdict& v = verdicts[i];
         const bool wrong = v.kind == rebuild::Verdict::kWrong && std::getenv("ZT_SHOW_WRONG");
-        const bool lost = v.kind == rebuild::Verdict::kNotPlaced && v.unchanged && std::getenv("ZT_SHOW_LOST");
+        const bool lost = v.kind == rebuild::Verdict::kNotPlaced &&
+                          ((v.what == rebuild::Verdict::kSame && std::getenv("ZT_SHOW_LOST")) ||
+                           (v.what == rebuild::Verdict::kKept && std::getenv("ZT_SHOW_KEPT")));
         if (!wrong && !lost) continue;
         char text[zt::kPatternTextMax];
         zt::FormatPattern(patterns[i], text);
-        std::printf("%s: %s%s +%u -> %08X (truth %08X), %u in B, unique %u [%s] pos %u\n", wrong ? "wrong" : "lost",
-                    a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "", marks[i].offset,
-                    results[i].address, v.truth, results[i].count, patterns[i].unique, text, patterns[i].position);
+        static const char* const kClass[] = {"unchanged", "changed, line kept", "changed, line gone"};
+        std::printf("%s: %s%s +%u -> %08X (truth %08X; %s%s), %u in B, unique %u [%s] pos %u\n",
+                    wrong ? "wrong" : "lost", a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "",
+                    marks[i].offset, results[i].address, v.truth, kClass[v.what],
+                    v.aligned ? ", where the instructions line up" : "", results[i].count, patterns[i].unique, text,
+                    patterns[i].position);
     }
     all.Add(first);
     all.Add(fifth);
     rebuild::Print("first instruction", first);
     rebuild::Print("5th instruction", fifth);
     rebuild::Print("all", all);
+    std::printf("by class (%s):\n", lines ? "changed routines scored by their source lines"
+                                           : "changed routines scored by aligned instructions");
+    rebuild::PrintClasses(all);
+    std::printf("by class, the 5th instructions alone:\n");
+    rebuild::PrintClasses(fifth);
     std::printf("patterns: %.1f bytes on average; made in A in %.3f s, searched in B (one pass) in %.3f s\n",
                 marks.empty() ? 0.0 : double(lengthSum) / marks.size(), buildTime, searchTime);
     TwinsByOrder(a, b, marks, patterns, outcomes);
-    if (argc > 5 && std::strcmp(argv[5], "--speed") == 0) SpeedRows(a, b);
+    // One line for run.sh's table: the classes' totals, correct and wrong.
+    std::printf("row: %zu %zu %zu %zu %zu %zu %zu %zu %zu %zu %.3f\n", all.same.total, all.same.correct,
+                all.same.wrong, all.kept.total, all.kept.correct, all.kept.wrong, all.kept.wrongAligned,
+                all.gone.total, all.gone.wrong, all.gone.wrongAligned, buildTime + searchTime);
+    if (speed) SpeedRows(a, b);
     return 0;
 }

@@ -1,13 +1,16 @@
 // The accuracy benchmark through the plug-in: OllyDbg.exe A.dll A.symbols
-// B.dll B.symbols [NAME], another simulated debugger run under Wine. Build A
+// B.dll B.symbols [NAME] [--lines A.lines B.lines A--B.linemap], another
+// simulated debugger run under Wine. Build A
 // is mapped into the debugged process at 0x10000000 as module NAME (the
 // file's name up to its first '-' when not given), a bookmark is toggled on
 // every function's first instruction and on the 5th of every function of at
 // least 10, the JSON list is exported from the plug-in menu; a fresh
 // plug-in then sees build B at 0x23450000 and imports the list. Each bookmark
 // in the host's table is scored against B's symbols as the native accuracy
-// program scores them (tests/rebuild_score.h), beside the core's own search
-// of the same patterns in this process, and the import's time is printed.
+// program scores them (tests/rebuild_score.h; with --lines, changed
+// routines by their source lines), beside the core's own search of the same
+// patterns in this process; the import's time and the list's size are
+// printed.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -22,6 +25,7 @@ namespace {
 
 std::string g_paths[4];
 std::string g_name;
+std::string g_lines[3];
 
 class ThroughPlugin : public RebuildRoundTrip {
 public:
@@ -31,6 +35,14 @@ public:
             << "cannot load " << g_paths[0];
         ASSERT_TRUE(rebuild::LoadDll(g_paths[2], 0x23450000, &b) && rebuild::LoadSymbols(g_paths[3], &b))
             << "cannot load " << g_paths[2];
+        rebuild::LineMap lineMap;
+        const rebuild::LineMap* lines = nullptr;
+        if (!g_lines[0].empty()) {
+            ASSERT_TRUE(rebuild::LoadLines(g_lines[0], &a) && rebuild::LoadLines(g_lines[1], &b) &&
+                        rebuild::LoadLineMap(g_lines[2], &lineMap))
+                << "cannot load the source lines";
+            lines = &lineMap;
+        }
         const std::vector<rebuild::Bookmark> marks = rebuild::ChooseBookmarks(a);
         std::printf("A: %zu functions, %zu KB of code; B: %zu functions, %zu KB of code; module \"%s\"\n",
                     a.functions.size(), rebuild::CodeBytes(a) / 1024, b.functions.size(),
@@ -38,17 +50,26 @@ public:
 
         const Carried carried = Carry(a, b, marks, g_name, true);
         rebuild::Score first, fifth, all;
-        rebuild::ScoreBookmarks(a, b, marks, carried.outcomes, &first, &fifth);
+        rebuild::ScoreBookmarks(a, b, marks, carried.outcomes, &first, &fifth, lines);
         all.Add(first);
         all.Add(fifth);
         std::printf("through the plug-in (export, import):\n");
         rebuild::Print("first instruction", first);
         rebuild::Print("5th instruction", fifth);
         rebuild::Print("all", all);
+        rebuild::PrintClasses(all);
         std::printf("status: %s\n", carried.status.c_str());
         std::printf("placed %zu (%zu active), of them by offset without a pattern %zu; export %.3f s, import %.3f s\n",
                     all.correct + all.wrong, carried.placedActive, carried.placedWithoutPattern,
                     carried.exportSeconds, carried.importSeconds);
+        std::printf("the JSON list: %zu bytes, %.1f a bookmark, of them %.1f the pattern's fields\n", carried.listBytes,
+                    double(carried.listBytes) / double(marks.size()), double(carried.patternBytes) / double(marks.size()));
+        // One line for run.sh's table.
+        std::printf("row: %zu %zu %zu %zu %zu %zu %zu %zu %zu %zu %.3f %.3f %.1f %.1f\n", all.same.total,
+                    all.same.correct, all.same.wrong, all.kept.total, all.kept.correct, all.kept.wrong,
+                    all.kept.wrongAligned, all.gone.total, all.gone.wrong, all.gone.wrongAligned, carried.exportSeconds,
+                    carried.importSeconds, double(carried.listBytes) / double(marks.size()),
+                    double(carried.patternBytes) / double(marks.size()));
 
         // The same patterns built and searched by the core in this process.
         LARGE_INTEGER frequency, started, ended;
@@ -57,7 +78,7 @@ public:
         const std::vector<rebuild::Outcome> direct = rebuild::SearchDirectly(a, b, marks);
         QueryPerformanceCounter(&ended);
         rebuild::Score directFirst, directFifth, directAll;
-        rebuild::ScoreBookmarks(a, b, marks, direct, &directFirst, &directFifth);
+        rebuild::ScoreBookmarks(a, b, marks, direct, &directFirst, &directFifth, lines);
         directAll.Add(directFirst);
         directAll.Add(directFifth);
         std::printf("the core's own search in this process (patterns made in A and searched in B in %.3f s):\n",
@@ -86,13 +107,20 @@ int main(int argc, char** argv) {
     sim::PrepareHostProcess(nullptr);
     ::testing::InitGoogleTest(&argc, argv);
     if (argc < 5) {
-        std::fprintf(stderr, "usage: OllyDbg.exe A.dll A.symbols B.dll B.symbols [NAME]\n");
+        std::fprintf(stderr, "usage: OllyDbg.exe A.dll A.symbols B.dll B.symbols [NAME] "
+                             "[--lines A.lines B.lines A--B.linemap]\n");
         return 2;
     }
     for (int i = 0; i < 4; ++i) g_paths[i] = argv[i + 1];
-    if (argc > 5) {
-        g_name = argv[5];
-    } else {
+    for (int i = 5; i < argc; ++i) {
+        if (std::string(argv[i]) == "--lines" && i + 3 < argc) {
+            for (int j = 0; j < 3; ++j) g_lines[j] = argv[i + 1 + j];
+            i += 3;
+        } else {
+            g_name = argv[i];
+        }
+    }
+    if (g_name.empty()) {
         const std::string file = g_paths[0].substr(g_paths[0].find_last_of("/\\") + 1);
         g_name = file.substr(0, std::min(file.find_first_of("-."), size_t(8)));
     }
