@@ -156,19 +156,24 @@ void RememberAddress(uint32_t address) {
     if (!Append(entry, PackEntry(address, entry))) FreeEntries();
 }
 
-void EndUndo() {
+const char* FinishUndo() {
     Journal& j = g_journal;
     const UndoKind kind = j.recording;
     j.recording = UndoKind::kNothing;
-    if (!j.started) return;
+    if (!j.started) return nullptr;
     if (!j.tooLarge && !j.noMemory) {
         j.kept = kind;
-        return;
+        return nullptr;
     }
     FreeEntries();
     const char* why = j.tooLarge ? "it changed too many bookmarks" : "not enough memory";
     HostLog(0, kHostLogFailure, "Zentrilo: %s cannot be undone, %s", UndoKindName(kind), why);
-    HostFlash("Zentrilo: %s cannot be undone, %s", UndoKindName(kind), why);
+    return why;
+}
+
+void EndUndo() {
+    const UndoKind kind = g_journal.recording;
+    if (const char* why = FinishUndo()) HostFlash("Zentrilo: %s cannot be undone, %s", UndoKindName(kind), why);
 }
 
 UndoKind UndoableKind() { return g_journal.kept; }

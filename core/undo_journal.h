@@ -30,6 +30,10 @@ void BeginUndo(UndoKind kind);
 // address. Outside a recording it does nothing.
 void RememberAddress(uint32_t address);
 void EndUndo();
+// EndUndo for an operation that says its own outcome: when the operation
+// cannot be undone, the log says so and the reason ("it changed too many
+// bookmarks") is returned for the outcome to say too; else null.
+const char* FinishUndo();
 
 // Begin and end with a scope, whichever way it is left.
 class UndoRecording {

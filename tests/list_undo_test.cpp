@@ -154,6 +154,18 @@ TEST_F(ListUndoTest, ImportTooLargeToUndoSaysSoAndLeavesNothingToUndo) {
     Undo();
     EXPECT_EQ((std::vector<UINT>{0}), Beeps());
     EXPECT_FALSE(Bookmark(kB).has_value());
+    // A list says it in its outcome.
+    const std::string entry = "{\"address\": " + std::to_string(kA) + ", \"module\": \"target\", \"name\": \"" +
+                              std::string(63, 'm') + "\", \"original_instruction\": \"" + std::string(255, 'o') +
+                              "\", \"comment\": \"" + std::string(255, 'c') + "\"},";
+    std::string list = "{\"format\": \"zentrilo-bookmarks\", \"bookmarks\": [";
+    for (int i = 0; i < 10500; ++i) list += entry;
+    list.back() = ']';
+    list += "}";
+    ImportFile("large.json", std::vector<uint8_t>(list.begin(), list.end()), kJsonType);
+    EXPECT_EQ(std::string(63, 'm'), Bookmark(kA)->name);
+    EXPECT_EQ("Zentrilo: 10500 bookmarks imported; it cannot be undone, it changed too many bookmarks!", LastFlash());
+    EXPECT_EQ("Undo (greyed)", UndoEntry());
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ struct ImportCounts {
         unsigned count;
     } passedOver[kPassedOverReasons];
     unsigned passedOverOther;   // of reasons beyond those
+    const char* undoFailure;    // why the import cannot be undone; null: it can
 };
 
 struct ImportOptions;

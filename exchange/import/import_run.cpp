@@ -186,8 +186,8 @@ void Import(std::FILE* file, ImportReader& reader, const ImportOptions& options)
         }
         patterns.Search();
     }
-    // Undone as one; a lack of room for that is said after the outcome.
-    UndoRecording undo(UndoKind::kImport);
+    // Undone as one.
+    BeginUndo(UndoKind::kImport);
     PassSink bookmarks(Step::kBookmarks, placement, patterns, counts);
     PassSink others(Step::kLabelsAndComments, placement, patterns, counts);
     bool complete = false;
@@ -197,6 +197,7 @@ void Import(std::FILE* file, ImportReader& reader, const ImportOptions& options)
     } catch (const std::bad_alloc&) {
         outOfMemory = true;   // what was applied stays
     }
+    counts.undoFailure = FinishUndo();
     // Each bookmark's caption was made before its fields were filled in; the
     // names are new.
     if (bookmarks.applied()) PublishStatus(ActivePosition(bookmarks.lastApplied()));

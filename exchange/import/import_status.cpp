@@ -52,6 +52,7 @@ void FlashImportOutcome(const ImportCounts& counts, const ImportOptions& options
         if (passed.why) reasons[reasonCount++] = {passed.count, passed.why};
     if (counts.passedOverOther) reasons[reasonCount++] = {counts.passedOverOther, "other"};
     AppendSkipped(text, reasons, reasonCount);
+    if (counts.undoFailure) AppendText(text, "; it cannot be undone, %s", counts.undoFailure);
     HostFlash("%s!", text);
 }
 
