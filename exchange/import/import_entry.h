@@ -35,7 +35,6 @@ constexpr size_t kEntryTextSize = 1025;
 struct ImportEntry {
     EntryKind kind;
     ModuleKey moduleKey;
-    char module[kFilePathSize];
 
     bool hasAddress;      // the address it had when written
     uint32_t address;
@@ -49,16 +48,19 @@ struct ImportEntry {
     bool hasActive;       // bookmarks: without, a bookmark already there keeps its state (a new one is active)
     uint8_t active;
     bool hasName;         // a bookmark's name, as it is to be stored, or a label's text
-    char name[kEntryTextSize];
     bool namesUnnamedOnly;   // labels: name only a bookmark that has no name yet
     bool hasOriginal;     // bookmarks: the instruction recorded when it was made
-    char original[kDisassemblyFieldSize];
     bool hasRecordedModule;   // bookmarks: the module field recorded (the store's own otherwise)
-    char recordedModule[kModuleFieldSize];
     bool hasComment;      // bookmarks and comments: the comment (empty clears the debugger's)
-    char comment[kEntryTextSize];
     bool hasPattern;      // bookmarks: the code around it, to find it in another build
     CodePattern pattern;
+
+    // The texts, last: an entry is cleared for every one read, up to here.
+    char module[kFilePathSize];
+    char name[kEntryTextSize];
+    char original[kDisassemblyFieldSize];
+    char recordedModule[kModuleFieldSize];
+    char comment[kEntryTextSize];
 };
 
 // Blank: no module, no address, nothing carried.
