@@ -207,7 +207,7 @@ private:
         }
         entry.moduleKey = entry.module[0] ? ModuleKey::kName : ModuleKey::kNone;
         if (!checking_) {
-            const ListedModule* listed = listed_.Find(entry.module, entry.moduleBase, entry.hasModuleBase);
+            const ListedModule* listed = Listed(entry);
             entry.hasBuild = listed && listed->HasBuild();
             if (entry.hasBuild) entry.build = listed->build;
         }
@@ -218,8 +218,27 @@ private:
         return true;
     }
 
+    // The list's module of the entry's name and base. Entries come grouped
+    // by module: the last entry's answer serves the next of the same.
+    const ListedModule* Listed(const ImportEntry& entry) {
+        if (!listedKnown_ || std::strcmp(listedName_, entry.module) != 0 ||
+            listedHasBase_ != entry.hasModuleBase || listedBase_ != entry.moduleBase) {
+            CopyText(listedName_, entry.module);
+            listedHasBase_ = entry.hasModuleBase;
+            listedBase_ = entry.moduleBase;
+            listedModule_ = listed_.Find(entry.module, entry.moduleBase, entry.hasModuleBase);
+            listedKnown_ = true;
+        }
+        return listedModule_;
+    }
+
     EntrySink& sink_;
     ListModules& listed_;
+    const ListedModule* listedModule_ = nullptr;
+    bool listedKnown_ = false;
+    char listedName_[kModuleFieldSize] = "";
+    bool listedHasBase_ = false;
+    uint32_t listedBase_ = 0;
     const bool checking_;
     bool sawFormat_ = false;
     bool sawBookmarks_ = false;
