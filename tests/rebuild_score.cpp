@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/code_signature.h"
+#include "core/twin_order.h"
 #include "core/x86_length.h"
 
 namespace rebuild {
@@ -184,6 +185,44 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
         outcomes.push_back(o);
     }
     if (kept) *kept = std::move(patterns);
+    return outcomes;
+}
+
+std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
+                                        std::vector<bool>* byOrder) {
+    std::vector<zt::CodePattern> patterns;
+    std::vector<Outcome> outcomes = SearchDirectly(a, b, marks, &patterns);
+    const uint32_t enough = zt::kMostTwins + 1;
+    std::vector<const zt::CodePattern*> each;
+    for (const zt::CodePattern& p : patterns) each.push_back(&p);
+    std::vector<zt::PatternMatch> found(patterns.size()), inA(patterns.size());
+    std::vector<uint32_t> where(patterns.size() * enough), whereA(patterns.size() * enough);
+    zt::WorkBudget budget, budgetA;
+    zt::SearchPatterns(b.view, each.data(), each.size(), found.data(), budget, enough, zt::kMinFixedBytes, where.data());
+    zt::SearchPatterns(a.view, each.data(), each.size(), inA.data(), budgetA, enough, zt::kMinFixedBytes, whereA.data());
+    std::vector<zt::OrderedMark> ordered(marks.size());
+    for (size_t i = 0; i < marks.size(); ++i) {
+        zt::OrderedMark& m = ordered[i];
+        m = zt::OrderedMark{};
+        m.oldOffset = AddressIn(a, marks[i]) - a.view.base;
+        const zt::Placement placement = zt::PlacementOf(patterns[i], found[i]);
+        m.newOffset = placement == zt::Placement::kFound ? found[i].address - b.view.base : zt::kUnplaced;
+        if (placement == zt::Placement::kAmbiguous && !found[i].givenUp && found[i].count <= zt::kMostTwins) {
+            m.twinCount = found[i].count;
+            for (uint32_t k = 0; k < m.twinCount; ++k) m.twins[k] = where[i * enough + k] - b.view.base;
+            m.oldTwinCount = inA[i].count;
+            for (uint32_t k = 0; k < m.oldTwinCount && k < zt::kMostTwins; ++k)
+                m.oldTwins[k] = whereA[i * enough + k] - a.view.base;
+        }
+    }
+    zt::PlaceTwinsByOrder(ordered.data(), ordered.size());
+    if (byOrder) byOrder->assign(marks.size(), false);
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!ordered[i].byOrder) continue;
+        outcomes[i].kind = Outcome::kPlaced;
+        outcomes[i].address = b.view.base + ordered[i].newOffset;
+        if (byOrder) (*byOrder)[i] = true;
+    }
     return outcomes;
 }
 

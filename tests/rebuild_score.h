@@ -67,6 +67,12 @@ struct Outcome {
 std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
                                     std::vector<zt::CodePattern>* patterns = nullptr);
 
+// The same, then with the twins placed by order (core/twin_order.h): every
+// place of each pattern found more than once (up to kMostTwins) in B, and
+// every place of it in A, as the export records them. byOrder[i]: placed so.
+std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
+                                        std::vector<bool>* byOrder = nullptr);
+
 struct Score {
     size_t total = 0, correct = 0, wrong = 0, notFound = 0, ambiguous = 0, notPlaced = 0, noPattern = 0;
     size_t unchanged = 0, unchangedCorrect = 0, wrongSameFunction = 0, noCounterpart = 0, notUniqueAtExport = 0;

@@ -46,6 +46,9 @@ public:
         rebuild::Print("5th instruction", fifth);
         rebuild::Print("all", all);
         std::printf("status: %s\n", carried.status.c_str());
+        std::printf("the JSON list: %zu bytes, of them %zu of the patterns' old places (+%.1f %%)\n",
+                    carried.listBytes, carried.placesBytes,
+                    100.0 * double(carried.placesBytes) / double(carried.listBytes - carried.placesBytes));
         std::printf("placed %zu (%zu active), of them by offset without a pattern %zu; export %.3f s, import %.3f s\n",
                     all.correct + all.wrong, carried.placedActive, carried.placedWithoutPattern,
                     carried.exportSeconds, carried.importSeconds);

@@ -10,6 +10,7 @@
 
 #include "core/bookmark_record.h"
 #include "core/code_pattern.h"
+#include "core/twin_order.h"
 #include "exchange/common/file_chooser.h"
 #include "exchange/common/loaded_modules.h"
 
@@ -59,6 +60,15 @@ struct ImportEntry {
     char comment[kEntryTextSize];
     bool hasPattern;      // bookmarks: the code around it, to find it in another build
     CodePattern pattern;
+    // Bookmarks with a pattern that was not unique where it was made: the
+    // places of that pattern in the old build (each the bookmark's byte, as
+    // an offset from the module's base, its own among them), which the order
+    // of the entries' routines may decide between. 0: none recorded.
+    // hasOldPlaces: the writer records them (a list from before it had
+    // none: its twins are not placed by order).
+    bool hasOldPlaces;
+    uint8_t oldPlaceCount;
+    uint32_t oldPlaces[kMostTwins];
 };
 
 // Blank: no module, no address, nothing carried.

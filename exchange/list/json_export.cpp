@@ -88,7 +88,9 @@ void WriteModule(Writer& writer, const HostModule* module) {
     writer.EndObject();
 }
 
-void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern) {
+// places: where a pattern that is not unique lies in the module, when known.
+void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern, const uint32_t* places,
+                size_t placeCount) {
     writer.StartObject();
     Key(writer, "address", row.address);
     if (row.inModule) {
@@ -111,6 +113,12 @@ void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* patte
         Key(writer, "pattern_position", pattern->position);
         writer.Key("pattern_unique");
         writer.Bool(pattern->unique != 0);
+        if (placeCount) {
+            writer.Key("pattern_places");
+            writer.StartArray();
+            for (size_t i = 0; i < placeCount; ++i) writer.Uint(places[i]);
+            writer.EndArray();
+        }
     }
     writer.EndObject();
 }
@@ -119,12 +127,17 @@ void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* patte
 struct BookmarkLines {
     ListWriter& list;
     ExportPatterns& patterns;
+    bool wrotePattern;
 };
 
 bool WriteBookmark(const BookmarkRow& row, void* context) {
     BookmarkLines& lines = *static_cast<BookmarkLines*>(context);
     NextLine(lines.list);
-    WriteEntry(lines.list.writer, row, row.inModule ? lines.patterns.For(row.address) : nullptr);
+    uint32_t places[kMostTwins];
+    size_t placeCount = 0;
+    const CodePattern* pattern = row.inModule ? lines.patterns.For(row.address, places, &placeCount) : nullptr;
+    lines.wrotePattern = lines.wrotePattern || pattern;
+    WriteEntry(lines.list.writer, row, pattern, places, placeCount);
     return true;
 }
 
@@ -162,9 +175,13 @@ bool WriteJsonBookmarkList(std::FILE* file, void*) {
     PutRaw(stream, ",\n  \"bookmarks\": [");
     list.first = true;
     ExportPatterns patterns;
-    BookmarkLines lines{list, patterns};
+    BookmarkLines lines{list, patterns, false};
     ForEachBookmarkRow(&WriteBookmark, &lines);
     CloseList(list);
+    // Says that a pattern not unique in its module carries its places there
+    // when it has a handful: an import weighs the order of routines only
+    // then, and a list from before imports as it always did.
+    if (lines.wrotePattern) PutRaw(stream, ",\n  \"pattern_places_recorded\": true");
     if (patterns.givenUp())
         AppendText(g_note, ", %u without a code pattern (time limit)", unsigned(patterns.givenUp()));
     PutRaw(stream, "\n}\n");

@@ -8,6 +8,7 @@
 
 #include "core/code_pattern.h"
 #include "core/pattern_search.h"
+#include "core/twin_order.h"
 
 namespace zt {
 
@@ -24,28 +25,35 @@ public:
 
     // The pattern of the bookmark at address, or null when it has none (in
     // no module, outside its code, unreadable, too few fixed bytes, the
-    // budget spent, or no memory to make it).
-    const CodePattern* For(uint32_t address);
+    // budget spent, or no memory to make it). With places: when the pattern
+    // is not unique in the module and occurs there at most kMostTwins times,
+    // *placeCount (else 0) of its places, each the bookmark's byte as an
+    // offset from the module's base, ascending, go to places.
+    const CodePattern* For(uint32_t address, uint32_t* places = nullptr, size_t* placeCount = nullptr);
     // Bookmarks left without a pattern because the budget ran out.
     size_t givenUp() const { return givenUp_; }
 
 private:
     bool MakeFor(uint32_t base, uint32_t size);
+    void FindPlaces(const ModuleView& module);
 
     uint32_t base_ = 0;
     uint32_t size_ = 0;
     uint32_t* addresses_ = nullptr;
     CodePattern* patterns_ = nullptr;
+    uint32_t* places_ = nullptr;        // kMostTwins for each bookmark
+    uint8_t* placeCounts_ = nullptr;
     size_t count_ = 0;
     size_t givenUp_ = 0;
     WorkBudget budget_;
 };
 
 // An import searches the patterns of at most this many entries; later ones
-// are not searched (and counted so). Memory then stays under about 12 MB
-// besides the copy of the module searched: about 20 bytes an entry, and
-// about 220 bytes for each pattern that differs from the others of its
-// module.
+// are not searched (and counted so). Memory then stays under about 16 MB
+// besides the copy of the module searched: about 32 bytes an entry, 32 more
+// for one with old places, about 225 bytes for each pattern that differs
+// from the others of its module, and while its module is searched 36 bytes
+// for each such pattern and 80 for each entry.
 constexpr size_t kMostSearchedEntries = 50000;
 
 // At import: entries of another build, by their number in the list.
@@ -56,21 +64,30 @@ public:
     ImportPatterns& operator=(const ImportPatterns&) = delete;
     ~ImportPatterns();
 
-    // Entries come in ascending numbers. An empty pattern, or one with too
-    // few fixed bytes, is not kept: its entry goes as one without a pattern.
-    // Past kMostSearchedEntries, entries are not kept either, and are not
+    // Entries come in ascending numbers, each with its offset in the old
+    // build and, when its pattern was not unique there, that pattern's
+    // places in the old build (used only when its own offset is among 2 to
+    // kMostTwins of them); placesKnown: the writer records such places (else
+    // the order places nothing for the entry). An empty pattern, or one with too few fixed
+    // bytes, is not kept: its entry goes as one without a pattern. Past
+    // kMostSearchedEntries, entries are not kept either, and are not
     // searched. False when memory ran out.
-    bool Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern);
+    bool Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern, uint32_t oldOffset,
+             bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount);
     // Searches every module's patterns in its code, one pass each, all
-    // within one work budget.
+    // within one work budget; then settles, module by module, what the
+    // order of the entries decides among the places of patterns found more
+    // than once (PlaceTwinsByOrder).
     void Search();
     // What the search made of the entry's pattern, taken only when the entry
-    // holds the pattern (with its uniqueness) and the module base it was
-    // added with: otherwise (the file changed between the reads, or the
-    // entry was past the limit) kNotSearched. False when the pattern is one
-    // Add does not keep: the entry goes as one without a pattern.
-    bool Find(unsigned entry, const CodePattern& pattern, uint32_t moduleBase, Placement& placement,
-              uint32_t& address) const;
+    // holds the pattern (with its uniqueness), the old offset and the module
+    // base it was added with: otherwise (the file changed between the reads,
+    // or the entry was past the limit) kNotSearched. An ambiguous pattern
+    // that the order decided is kFound there, with *byOrder set. False when
+    // the pattern is one Add does not keep: the entry goes as one without a
+    // pattern.
+    bool Find(unsigned entry, const CodePattern& pattern, uint32_t oldOffset, uint32_t moduleBase,
+              Placement& placement, uint32_t& address, bool* byOrder = nullptr) const;
     size_t count() const { return count_; }
 
 private:
@@ -78,17 +95,24 @@ private:
         unsigned entry;
         uint32_t moduleBase;
         uint32_t moduleSize;
-        uint32_t distinct;   // its pattern among distinct_
+        uint32_t distinct;    // its pattern among distinct_
+        uint32_t oldOffset;
+        uint32_t oldPlaces;   // its first old place in places_
+        uint32_t byOrder;     // the address the order chose, or 0
         uint8_t unique;
+        uint8_t placesKnown;
+        uint8_t oldPlaceCount;
     };
     // A pattern as it came (uniqueness aside), once for each module.
     struct Distinct {
         CodePattern pattern;
         uint32_t moduleBase;
         uint32_t next;       // the next of the same hash
+        uint32_t slot;       // its place in its module's search
         PatternMatch match;
     };
     void SearchModule(uint32_t base, uint32_t size, WorkBudget& budget);
+    void PlaceByOrder(uint32_t base, const uint32_t* where);
 
     Wanted* items_ = nullptr;
     size_t count_ = 0;
@@ -97,6 +121,9 @@ private:
     size_t distinctCount_ = 0;
     size_t distinctCapacity_ = 0;
     uint32_t* heads_ = nullptr;   // of distinct_, by a hash of the pattern and module
+    uint32_t* places_ = nullptr;  // the entries' old places
+    size_t placeCount_ = 0;
+    size_t placeCapacity_ = 0;
 };
 
 // Whether the instruction recorded and the one found now are the same,
