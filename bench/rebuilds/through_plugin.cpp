@@ -7,7 +7,8 @@
 // plug-in then sees build B at 0x23450000 and imports the list. Each bookmark
 // in the host's table is scored against B's symbols as the native accuracy
 // program scores them (tests/rebuild_score.h), beside the core's own search
-// of the same patterns in this process, and the import's time is printed.
+// of the same patterns and its twins by order in this process, and the
+// import's time and the list's size are printed.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -57,13 +58,14 @@ public:
         LARGE_INTEGER frequency, started, ended;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&started);
-        const std::vector<rebuild::Outcome> direct = rebuild::SearchDirectly(a, b, marks);
+        const std::vector<rebuild::Outcome> direct = rebuild::PlaceTwinsDirectly(a, b, marks);
         QueryPerformanceCounter(&ended);
         rebuild::Score directFirst, directFifth, directAll;
         rebuild::ScoreBookmarks(a, b, marks, direct, &directFirst, &directFifth);
         directAll.Add(directFirst);
         directAll.Add(directFifth);
-        std::printf("the core's own search in this process (patterns made in A and searched in B in %.3f s):\n",
+        std::printf("the core's own search and twins by order in this process (patterns made in A and searched in B "
+                    "in %.3f s):\n",
                     double(ended.QuadPart - started.QuadPart) / double(frequency.QuadPart));
         rebuild::Print("all", directAll);
         size_t differ = 0;
