@@ -3,8 +3,8 @@
 // 0.6.5), a bookmark on every function's first instruction and on the 5th of
 // every function of at least 10, exported as a JSON list from build A and
 // imported with build B loaded at another base. Twins (patterns found at
-// several places) are placed by the order of their neighbours where it
-// decides, and only there.
+// several places) are placed by the order of their neighbours, or by their
+// callers found again, where that decides, and only there.
 #include "rebuild_round_trip.h"
 
 #include <windows.h>
@@ -64,34 +64,42 @@ TEST_F(RebuildPairTest, BookmarksOfOneReleaseFindTheirInstructionsInTheNext) {
     all.Add(fifth);
     EXPECT_EQ(0u, all.wrong);
     EXPECT_EQ(0u, carried.placedWithoutPattern);
-    // 100 of 127 now: the rest are routines with the same code as others that
-    // no neighbour decides (the C runtime's import stubs among them) and the
+    // 104 of 127 now: the rest are routines with the same code as others that
+    // no neighbour or caller decides (the C runtime's import stubs among them) and the
     // first bytes changed.
     EXPECT_GE(all.unchanged, 100u);
     EXPECT_GE(all.unchangedCorrect * 4, all.unchanged * 3) << all.unchangedCorrect << " of " << all.unchanged;
 
-    // Twins placed by the order of their neighbours, each where it belongs.
-    std::vector<bool> byOrder;
-    const std::vector<rebuild::Outcome> direct = rebuild::PlaceTwinsDirectly(a_, b_, marks_, &byOrder);
-    size_t placedByOrder = 0, correctByOrder = 0;
+    // Twins placed by the order of their neighbours (15 now) and by their
+    // callers (4 now: the C runtime's import stubs), each where it belongs.
+    std::vector<bool> byOrder, byCallers;
+    const std::vector<rebuild::Outcome> direct = rebuild::PlaceTwinsDirectly(a_, b_, marks_, &byOrder, &byCallers);
+    size_t placedByOrder = 0, correctByOrder = 0, placedByCallers = 0, correctByCallers = 0;
     for (size_t i = 0; i < marks_.size(); ++i) {
         const bool placed = carried.outcomes[i].kind == rebuild::Outcome::kPlaced;
+        const bool correct = placed && verdicts[i].kind == rebuild::Verdict::kCorrect;
         placedByOrder += byOrder[i] && placed;
-        correctByOrder += byOrder[i] && placed && verdicts[i].kind == rebuild::Verdict::kCorrect;
+        correctByOrder += byOrder[i] && correct;
+        placedByCallers += byCallers[i] && placed;
+        correctByCallers += byCallers[i] && correct;
     }
     EXPECT_GE(placedByOrder, 10u);
     EXPECT_EQ(placedByOrder, correctByOrder);
+    EXPECT_GE(placedByCallers, 3u);
+    EXPECT_EQ(placedByCallers, correctByCallers);
     ExpectAsTheCore(carried, direct);
 }
 
-// A list written before the places of twins were recorded places no twin by
-// order: it imports as it always did, by its patterns alone.
+// A list written before the places and callers of twins were recorded
+// places no twin by either: it imports as it always did, by its patterns
+// alone.
 TEST_F(RebuildPairTest, AListWithoutThePlacesOfTwinsImportsByItsPatternsAlone) {
     size_t removed = 0;
     const Carried carried = Carry(a_, b_, marks_, "lz4", false, [&](const std::string& list) {
         std::string older = list;
-        for (size_t at; (at = older.find(",\"pattern_places\":")) != std::string::npos; ++removed)
-            older.erase(at, older.find(']', at) + 1 - at);
+        for (const char* field : {",\"pattern_places\":", ",\"caller_patterns\":", ",\"caller_positions\":"})
+            for (size_t at; (at = older.find(field)) != std::string::npos; ++removed)
+                older.erase(at, older.find(']', at) + 1 - at);
         const size_t recorded = older.find(",\n  \"pattern_places_recorded\": true");
         if (recorded != std::string::npos) older.erase(recorded, older.find('\n', recorded + 2) - recorded);
         EXPECT_NE(std::string::npos, recorded);

@@ -72,6 +72,12 @@ RebuildRoundTrip::Carried RebuildRoundTrip::Carry(const rebuild::Build& a, const
     for (size_t at = text.find(",\"pattern_places\":"); at != std::string::npos;
          at = text.find(",\"pattern_places\":", at + 1))
         carried.placesBytes += text.find(']', at) + 1 - at;
+    for (const char* key : {",\"caller_patterns\":", ",\"caller_positions\":"}) {
+        for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+            carried.callersBytes += text.find(']', at) + 1 - at;
+            carried.withCallers += std::strstr(key, "patterns") != nullptr;
+        }
+    }
     for (size_t from = 0, end; from < text.size(); from = end + 1) {
         end = text.find('\n', from);
         if (end == std::string::npos) end = text.size();

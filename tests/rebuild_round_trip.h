@@ -23,6 +23,8 @@ protected:
         double importSeconds = 0;
         size_t listBytes = 0;                    // the JSON list's size
         size_t placesBytes = 0;                  // of it, the patterns' old places ("pattern_places")
+        size_t callersBytes = 0;                 // and their callers ("caller_patterns", "caller_positions")
+        size_t withCallers = 0;                  // entries with callers
         std::string status;                      // the import's status line
     };
 

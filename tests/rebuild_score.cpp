@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
+#include "core/call_sites.h"
 #include "core/code_signature.h"
 #include "core/twin_order.h"
 #include "core/x86_length.h"
@@ -189,7 +191,7 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
 }
 
 std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
-                                        std::vector<bool>* byOrder) {
+                                        std::vector<bool>* byOrder, std::vector<bool>* byCallers) {
     std::vector<zt::CodePattern> patterns;
     std::vector<Outcome> outcomes = SearchDirectly(a, b, marks, &patterns);
     const uint32_t enough = zt::kMostTwins + 1;
@@ -222,6 +224,65 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
         outcomes[i].kind = Outcome::kPlaced;
         outcomes[i].address = b.view.base + ordered[i].newOffset;
         if (byOrder) (*byOrder)[i] = true;
+    }
+
+    // The callers of each bookmark whose pattern is not unique in A.
+    std::vector<uint32_t> targets;
+    std::vector<size_t> owner;
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!patterns[i].length || patterns[i].unique) continue;
+        targets.push_back(AddressIn(a, marks[i]));
+        owner.push_back(i);
+    }
+    std::vector<size_t> order(targets.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(), [&](size_t x, size_t y) { return targets[x] < targets[y]; });
+    std::vector<uint32_t> sorted;
+    for (size_t k : order) sorted.push_back(targets[k]);
+    std::vector<uint32_t> sites(sorted.size() * zt::kMostCallers);
+    std::vector<uint8_t> siteCounts(sorted.size());
+    zt::WorkBudget callBudget;
+    zt::FindCallSites(a.view, sorted.data(), sorted.size(), sites.data(), siteCounts.data(), callBudget);
+    std::vector<uint32_t> flat;
+    for (size_t s = 0; s < sorted.size(); ++s)
+        for (size_t k = 0; k < siteCounts[s]; ++k) flat.push_back(sites[s * zt::kMostCallers + k]);
+    std::vector<zt::CodePattern> made(flat.size());
+    zt::BuildPatterns(a.view, flat.data(), flat.size(), made.data());
+    std::vector<zt::PatternMatch> callsFound(made.size());
+    zt::SearchPatterns(b.view, made.data(), made.size(), callsFound.data());
+    if (byCallers) byCallers->assign(marks.size(), false);
+    const bool show = std::getenv("ZT_SHOW_CALLERS") != nullptr;
+    for (size_t s = 0, n = 0; s < sorted.size(); ++s) {
+        const size_t i = owner[order[s]];
+        uint32_t chosen = 0, agreeing = 0, kept = 0;
+        bool against = false;
+        for (size_t k = 0; k < siteCounts[s]; ++k, ++n) {
+            const zt::CodePattern& p = made[n];
+            if (!p.length || !p.unique || !p.fixed[p.position] || p.bytes[p.position] != 0xE8) continue;
+            ++kept;
+            if (against) continue;
+            const zt::PatternMatch& call = callsFound[n];
+            if (call.count != 1) continue;
+            uint32_t target = 0;
+            if (!zt::CallTarget(b.view, call.address, target) || (agreeing && target != chosen)) {
+                against = true;
+                continue;
+            }
+            chosen = target;
+            ++agreeing;
+        }
+        const bool ambiguous =
+            zt::PlacementOf(patterns[i], found[i]) == zt::Placement::kAmbiguous && !ordered[i].byOrder;
+        const bool twin = ambiguous && zt::PatternFitsAt(b.view, patterns[i], chosen);
+        if (show)
+            std::printf("callers of %s%s: %u sites, %u kept, %u agree%s, %s\n",
+                        a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "", siteCounts[s], kept,
+                        agreeing, against ? ", one against" : "",
+                        !ambiguous ? "not ambiguous" : twin ? "a twin" : "not a twin");
+        if (!ambiguous || against || agreeing < 2 || !twin) continue;
+        outcomes[i].kind = Outcome::kPlaced;
+        outcomes[i].address = chosen;
+        if (byCallers) (*byCallers)[i] = true;
     }
     return outcomes;
 }

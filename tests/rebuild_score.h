@@ -70,8 +70,10 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
 // The same, then with the twins placed by order (core/twin_order.h): every
 // place of each pattern found more than once (up to kMostTwins) in B, and
 // every place of it in A, as the export records them. byOrder[i]: placed so.
+// Then, for those still ambiguous, by their callers (core/call_sites.h) as
+// the plug-in does: byCallers[i].
 std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
-                                        std::vector<bool>* byOrder = nullptr);
+                                        std::vector<bool>* byOrder = nullptr, std::vector<bool>* byCallers = nullptr);
 
 struct Score {
     size_t total = 0, correct = 0, wrong = 0, notFound = 0, ambiguous = 0, notPlaced = 0, noPattern = 0;

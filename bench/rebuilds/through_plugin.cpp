@@ -50,6 +50,9 @@ public:
         std::printf("the JSON list: %zu bytes, of them %zu of the patterns' old places (+%.1f %%)\n",
                     carried.listBytes, carried.placesBytes,
                     100.0 * double(carried.placesBytes) / double(carried.listBytes - carried.placesBytes));
+        std::printf("  and %zu of the callers of %zu bookmarks (+%.1f %%)\n", carried.callersBytes, carried.withCallers,
+                    100.0 * double(carried.callersBytes) /
+                        double(carried.listBytes - carried.placesBytes - carried.callersBytes));
         std::printf("placed %zu (%zu active), of them by offset without a pattern %zu; export %.3f s, import %.3f s\n",
                     all.correct + all.wrong, carried.placedActive, carried.placedWithoutPattern,
                     carried.exportSeconds, carried.importSeconds);

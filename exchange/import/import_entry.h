@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "core/bookmark_record.h"
+#include "core/call_sites.h"
 #include "core/code_pattern.h"
 #include "core/twin_order.h"
 #include "exchange/common/file_chooser.h"
@@ -69,6 +70,11 @@ struct ImportEntry {
     bool hasOldPlaces;
     uint8_t oldPlaceCount;
     uint32_t oldPlaces[kMostTwins];
+    // With such a pattern: the patterns of places that called the bookmark
+    // in the old build (each on the call's E8 byte, unique there), which
+    // name its new place when found again.
+    uint8_t callerCount;
+    CodePattern callers[kMostCallers];
 };
 
 // Blank: no module, no address, nothing carried.

@@ -87,7 +87,8 @@ private:
         Target target;
         if (placement_.Place(entry, target) != Where::kPlaced || !target.otherBuild) return;
         if (!patterns_.Add(patternNumber_, target.moduleBase, target.moduleSize, entry.pattern, entry.offset,
-                           entry.hasOldPlaces, entry.oldPlaces, entry.oldPlaceCount))
+                           entry.hasOldPlaces, entry.oldPlaces, entry.oldPlaceCount, entry.callers,
+                           entry.callerCount))
             throw std::bad_alloc();
     }
 

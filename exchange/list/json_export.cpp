@@ -88,9 +88,16 @@ void WriteModule(Writer& writer, const HostModule* module) {
     writer.EndObject();
 }
 
-// places: where a pattern that is not unique lies in the module, when known.
-void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern, const uint32_t* places,
-                size_t placeCount) {
+// What a pattern that is not unique carries besides: its places in the
+// module, and the patterns of places that call the bookmark.
+struct TwinEvidence {
+    uint32_t places[kMostTwins];
+    size_t placeCount;
+    const CodePattern* callers[kMostCallers];
+    size_t callerCount;
+};
+
+void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern, const TwinEvidence& twin) {
     writer.StartObject();
     Key(writer, "address", row.address);
     if (row.inModule) {
@@ -113,10 +120,24 @@ void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* patte
         Key(writer, "pattern_position", pattern->position);
         writer.Key("pattern_unique");
         writer.Bool(pattern->unique != 0);
-        if (placeCount) {
+        if (twin.placeCount) {
             writer.Key("pattern_places");
             writer.StartArray();
-            for (size_t i = 0; i < placeCount; ++i) writer.Uint(places[i]);
+            for (size_t i = 0; i < twin.placeCount; ++i) writer.Uint(twin.places[i]);
+            writer.EndArray();
+        }
+        if (twin.callerCount) {
+            writer.Key("caller_patterns");
+            writer.StartArray();
+            for (size_t i = 0; i < twin.callerCount; ++i) {
+                char text[kPatternTextMax];
+                FormatPattern(*twin.callers[i], text);
+                writer.String(text);
+            }
+            writer.EndArray();
+            writer.Key("caller_positions");
+            writer.StartArray();
+            for (size_t i = 0; i < twin.callerCount; ++i) writer.Uint(twin.callers[i]->position);
             writer.EndArray();
         }
     }
@@ -133,11 +154,12 @@ struct BookmarkLines {
 bool WriteBookmark(const BookmarkRow& row, void* context) {
     BookmarkLines& lines = *static_cast<BookmarkLines*>(context);
     NextLine(lines.list);
-    uint32_t places[kMostTwins];
-    size_t placeCount = 0;
-    const CodePattern* pattern = row.inModule ? lines.patterns.For(row.address, places, &placeCount) : nullptr;
+    TwinEvidence twin;
+    twin.placeCount = twin.callerCount = 0;
+    const CodePattern* pattern = row.inModule ? lines.patterns.For(row.address, twin.places, &twin.placeCount) : nullptr;
+    if (pattern) twin.callerCount = lines.patterns.CallersOf(row.address, twin.callers);
     lines.wrotePattern = lines.wrotePattern || pattern;
-    WriteEntry(lines.list.writer, row, pattern, places, placeCount);
+    WriteEntry(lines.list.writer, row, pattern, twin);
     return true;
 }
 

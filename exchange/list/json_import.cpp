@@ -30,6 +30,8 @@ enum Frame : uint8_t {
     kBookmarkArray,
     kEntryObject,
     kPlacesArray,   // an entry's "pattern_places"
+    kCallerPatternsArray,
+    kCallerPositionsArray,
     kIgnored,
 };
 // The handler of the reader's events. It keeps the first fault it meets, as
@@ -65,6 +67,7 @@ public:
             patternPosition_ = 0;
             patternUnique_ = 0;
             placeCount_ = 0;
+            callerPatterns_ = callerPositions_ = 0;
             ++entryNumber_;
             return Push(kEntryObject);
         default: return OnValue(Scalar(kContainer)) && Push(kIgnored);
@@ -84,6 +87,14 @@ public:
         if (Top() == kEntryObject && IsKey("pattern_places")) {
             placeCount_ = 0;   // the last list counts
             return Push(kPlacesArray);
+        }
+        if (Top() == kEntryObject && IsKey("caller_patterns")) {
+            callerPatterns_ = 0;
+            return Push(kCallerPatternsArray);
+        }
+        if (Top() == kEntryObject && IsKey("caller_positions")) {
+            callerPositions_ = 0;
+            return Push(kCallerPositionsArray);
         }
         return OnValue(Scalar(kContainer)) && Push(kIgnored);
     }
@@ -108,6 +119,8 @@ private:
         case kBookmarkArray: return Fail("bookmark %u is not an object", ++entryNumber_);
         case kEntryObject: return OnEntryValue(value);
         case kPlacesArray: return OnPlace(value);
+        case kCallerPatternsArray: return OnCallerPattern(value);
+        case kCallerPositionsArray: return OnCallerPosition(value);
         case kIgnored: return true;
         }
         return true;
@@ -210,12 +223,31 @@ private:
         if (IsKey("pattern")) return Text(value, pattern_, sizeof pattern_);
         if (IsKey("pattern_position")) return Number(value, patternPosition_, nullptr);
         if (IsKey("pattern_unique")) return Flag(value, &patternUnique_);
-        if (IsKey("pattern_places")) {
-            if (value.kind != kNull) return Fail("bookmark %u: \"pattern_places\" must be a list", entryNumber_);
-            placeCount_ = 0;
+        if (IsKey("pattern_places") || IsKey("caller_patterns") || IsKey("caller_positions")) {
+            if (value.kind != kNull) return Fail("bookmark %u: \"%s\" must be a list", entryNumber_, key_);
+            if (IsKey("pattern_places")) placeCount_ = 0;
+            if (IsKey("caller_patterns")) callerPatterns_ = 0;
+            if (IsKey("caller_positions")) callerPositions_ = 0;
             return true;
         }
         return true;   // a field of a later version
+    }
+
+    // The patterns of an entry's callers, and their positions: kept up to
+    // kMostCallers (more: the entry goes without them).
+    bool OnCallerPattern(const JsonValue& value) {
+        char scratch[kPatternTextMax];
+        char* text = callerPatterns_ < kMostCallers ? callerText_[callerPatterns_] : scratch;
+        if (!Text(value, text, kPatternTextMax)) return false;
+        if (callerPatterns_ <= kMostCallers) ++callerPatterns_;
+        return true;
+    }
+    bool OnCallerPosition(const JsonValue& value) {
+        if (value.kind != kUnsigned || value.number > 0xFFFFFFFFu)
+            return Fail("bookmark %u: \"caller_positions\" must hold numbers from 0 to 4294967295", entryNumber_);
+        if (callerPositions_ < kMostCallers) callerPosition_[callerPositions_] = static_cast<uint32_t>(value.number);
+        if (callerPositions_ <= kMostCallers) ++callerPositions_;
+        return true;
     }
 
     // One of the places of an entry's pattern in the old build. More than
@@ -246,6 +278,16 @@ private:
                 entry.oldPlaceCount = placeCount_;
                 std::memcpy(entry.oldPlaces, places_, placeCount_ * sizeof *places_);
             }
+            // Callers as the export writes them: as many positions as
+            // patterns; one that is no code pattern is passed over.
+            if (callerPatterns_ == callerPositions_ && callerPatterns_ <= kMostCallers) {
+                for (unsigned k = 0; k < callerPatterns_; ++k) {
+                    CodePattern& caller = entry.callers[entry.callerCount];
+                    if (!ParsePattern(callerText_[k], callerPosition_[k], &caller)) continue;
+                    caller.unique = 1;
+                    ++entry.callerCount;
+                }
+            }
         }
         entry.moduleKey = entry.module[0] ? ModuleKey::kName : ModuleKey::kNone;
         if (!checking_) {
@@ -274,6 +316,10 @@ private:
     uint8_t patternUnique_ = 0;
     uint32_t places_[kMostTwins] = {};
     uint8_t placeCount_ = 0;
+    char callerText_[kMostCallers][kPatternTextMax] = {};
+    uint32_t callerPosition_[kMostCallers] = {};
+    unsigned callerPatterns_ = 0;
+    unsigned callerPositions_ = 0;
     unsigned entryNumber_ = 0;
     ListedModule module_ = {};
     unsigned moduleNumber_ = 0;

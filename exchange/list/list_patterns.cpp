@@ -35,9 +35,14 @@ ExportPatterns::~ExportPatterns() {
     std::free(patterns_);
     std::free(places_);
     std::free(placeCounts_);
+    std::free(callerSlots_);
+    std::free(callers_);
+    std::free(callerCounts_);
 }
 
 namespace {
+
+constexpr uint32_t kNoSlot = 0xFFFFFFFF;
 
 // The first `count` places, ascending (a handful: no sort from the runtime).
 void SortPlaces(uint32_t* places, size_t count) {
@@ -92,6 +97,54 @@ void ExportPatterns::FindPlaces(const ModuleView& module) {
     std::free(where);
 }
 
+// The call sites of each bookmark whose pattern is not unique (a routine's
+// twin, when it is its entry), each with a pattern of its own that is unique
+// and on the call: at import, those found again name the routine's new
+// entry. Spent from the same budget; what it cannot settle gets no callers.
+void ExportPatterns::FindCallers(const ModuleView& module) {
+    std::free(callerSlots_);
+    std::free(callers_);
+    std::free(callerCounts_);
+    callers_ = nullptr;
+    callerCounts_ = nullptr;
+    callerSlots_ = static_cast<uint32_t*>(std::malloc((count_ ? count_ : 1) * sizeof *callerSlots_));
+    if (!callerSlots_) return;
+    size_t slots = 0;
+    for (size_t i = 0; i < count_; ++i)
+        callerSlots_[i] = patterns_[i].length && !patterns_[i].unique ? static_cast<uint32_t>(slots++) : kNoSlot;
+    if (slots == 0) return;
+    uint32_t* targets = static_cast<uint32_t*>(std::malloc(slots * sizeof *targets));
+    uint32_t* sites = static_cast<uint32_t*>(std::malloc(slots * kMostCallers * sizeof *sites));
+    uint8_t* siteCounts = static_cast<uint8_t*>(std::malloc(slots));
+    CodePattern* made = static_cast<CodePattern*>(std::calloc(slots * kMostCallers, sizeof *made));
+    uint32_t* flat = static_cast<uint32_t*>(std::malloc(slots * kMostCallers * sizeof *flat));
+    callers_ = static_cast<CodePattern*>(std::calloc(slots * kMostCallers, sizeof *callers_));
+    callerCounts_ = static_cast<uint8_t*>(std::calloc(slots, 1));
+    if (targets && sites && siteCounts && made && flat && callers_ && callerCounts_) {
+        for (size_t i = 0; i < count_; ++i)
+            if (callerSlots_[i] != kNoSlot) targets[callerSlots_[i]] = addresses_[i];
+        FindCallSites(module, targets, slots, sites, siteCounts, budget_);
+        size_t n = 0;
+        for (size_t s = 0; s < slots; ++s)
+            for (size_t k = 0; k < siteCounts[s]; ++k) flat[n++] = sites[s * kMostCallers + k];
+        if (n && BuildPatterns(module, flat, n, made, budget_)) {
+            n = 0;
+            for (size_t s = 0; s < slots; ++s) {
+                for (size_t k = 0; k < siteCounts[s]; ++k) {
+                    const CodePattern& p = made[n++];
+                    if (!p.length || !p.unique || !p.fixed[p.position] || p.bytes[p.position] != 0xE8) continue;
+                    callers_[s * kMostCallers + callerCounts_[s]++] = p;
+                }
+            }
+        }
+    }
+    std::free(targets);
+    std::free(sites);
+    std::free(siteCounts);
+    std::free(made);
+    std::free(flat);
+}
+
 bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
     base_ = base;
     size_ = size;
@@ -119,7 +172,28 @@ bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
     const bool made = BuildPatterns(copy.view(), addresses_, count_, patterns_, budget_, &givenUp);
     givenUp_ += givenUp;
     if (made) FindPlaces(copy.view());
+    if (made) FindCallers(copy.view());
     return made;
+}
+
+size_t ExportPatterns::IndexOf(uint32_t address) const {
+    size_t low = 0, high = count_;
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (addresses_[middle] < address)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low < count_ && addresses_[low] == address ? low : count_;
+}
+
+size_t ExportPatterns::CallersOf(uint32_t address, const CodePattern** callers) const {
+    const size_t i = IndexOf(address);
+    if (i == count_ || !callerSlots_ || !callers_ || !callerCounts_ || callerSlots_[i] == kNoSlot) return 0;
+    const uint32_t slot = callerSlots_[i];
+    for (size_t k = 0; k < callerCounts_[slot]; ++k) callers[k] = &callers_[slot * kMostCallers + k];
+    return callerCounts_[slot];
 }
 
 const CodePattern* ExportPatterns::For(uint32_t address, uint32_t* places, size_t* placeCount) {
@@ -132,15 +206,8 @@ const CodePattern* ExportPatterns::For(uint32_t address, uint32_t* places, size_
             return nullptr;
         }
     }
-    size_t low = 0, high = count_;
-    while (low < high) {
-        const size_t middle = low + (high - low) / 2;
-        if (addresses_[middle] < address)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    if (low == count_ || addresses_[low] != address || patterns_[low].length == 0) return nullptr;
+    const size_t low = IndexOf(address);
+    if (low == count_ || patterns_[low].length == 0) return nullptr;
     if (places && placeCount) {
         *placeCount = placeCounts_[low];
         for (size_t t = 0; t < *placeCount; ++t) places[t] = places_[low * kMostTwins + t];
@@ -174,15 +241,12 @@ ImportPatterns::~ImportPatterns() {
     std::free(places_);
 }
 
-bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern,
-                         uint32_t oldOffset, bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount) {
-    if (pattern.length == 0 || !StrongEnough(pattern) || count_ >= kMostSearchedEntries) return true;
+bool ImportPatterns::Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index) {
     if (!heads_) {
         heads_ = static_cast<uint32_t*>(std::malloc((size_t{1} << kHashBits) * sizeof *heads_));
         if (!heads_) return false;
         std::memset(heads_, 0xFF, (size_t{1} << kHashBits) * sizeof *heads_);
     }
-    if (count_ == capacity_ && !GrowArray(items_, capacity_, 64)) return false;
     uint32_t& head = heads_[HashOf(pattern, moduleBase)];
     uint32_t found = head;
     while (found != kNoPattern &&
@@ -197,6 +261,25 @@ bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSiz
         kept.next = head;
         kept.match = {};
         found = head = static_cast<uint32_t>(distinctCount_++);
+    }
+    index = found;
+    return true;
+}
+
+bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern,
+                         uint32_t oldOffset, bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount,
+                         const CodePattern* callers, size_t callerCount) {
+    if (pattern.length == 0 || !StrongEnough(pattern) || count_ >= kMostSearchedEntries) return true;
+    if (count_ == capacity_ && !GrowArray(items_, capacity_, 64)) return false;
+    uint32_t found = 0;
+    if (!Intern(pattern, moduleBase, found)) return false;
+    uint32_t callerIndex[kMostCallers];
+    size_t callersKept = 0;
+    for (size_t k = 0; k < callerCount && k < kMostCallers && placesKnown; ++k) {
+        if (!callers[k].length || !StrongEnough(callers[k]) || callersKept_ >= kMostCallerPatterns) continue;
+        ++callersKept_;
+        if (!Intern(callers[k], moduleBase, callerIndex[callersKept])) return false;
+        ++callersKept;
     }
     // Old places are weighed only as the export writes them: its own among
     // a handful.
@@ -213,6 +296,8 @@ bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSiz
     item.oldOffset = oldOffset;
     item.oldPlaces = static_cast<uint32_t>(placeCount_);
     item.byOrder = 0;
+    item.callerCount = static_cast<uint8_t>(callersKept);
+    for (size_t k = 0; k < callersKept; ++k) item.callers[k] = callerIndex[k];
     item.unique = pattern.unique;
     item.placesKnown = placesKnown;
     item.oldPlaceCount = static_cast<uint8_t>(oldPlaceCount);
@@ -248,6 +333,7 @@ void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budg
             for (size_t i = 0; i < distinctCount_; ++i)
                 if (distinct_[i].moduleBase == base) distinct_[i].match = matches[next++];
             PlaceByOrder(base, where);
+            PlaceByCallers(base, copy.view());
         } else if (budget.left == 0) {
             for (size_t i = 0; i < distinctCount_; ++i)
                 if (distinct_[i].moduleBase == base) distinct_[i].match.givenUp = 1;
@@ -323,6 +409,35 @@ void ImportPatterns::Search() {
         SearchModule(base, items_[i].moduleSize, budget);
     }
     std::free(searched);
+}
+
+// An entry still ambiguous whose callers, found again once each, call one
+// place: placed there when at least two agree, none calls elsewhere, and its
+// own pattern matches there.
+void ImportPatterns::PlaceByCallers(uint32_t base, const ModuleView& module) {
+    for (size_t i = 0; i < count_; ++i) {
+        Wanted& item = items_[i];
+        if (item.moduleBase != base || item.byOrder || item.callerCount < 2) continue;
+        const Distinct& kept = distinct_[item.distinct];
+        CodePattern shape = {};
+        shape.length = kept.pattern.length;
+        shape.unique = item.unique;
+        if (PlacementOf(shape, kept.match) != Placement::kAmbiguous) continue;
+        uint32_t chosen = 0, agreeing = 0;
+        bool against = false;
+        for (size_t k = 0; k < item.callerCount && !against; ++k) {
+            const PatternMatch& call = distinct_[item.callers[k]].match;
+            if (call.givenUp || call.count != 1) continue;   // not found again once: no word either way
+            uint32_t target = 0;
+            if (!CallTarget(module, call.address, target) || (agreeing && target != chosen)) {
+                against = true;
+                continue;
+            }
+            chosen = target;
+            ++agreeing;
+        }
+        if (!against && agreeing >= 2 && PatternFitsAt(module, kept.pattern, chosen)) item.byOrder = chosen;
+    }
 }
 
 bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t oldOffset, uint32_t moduleBase,

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/call_sites.h"
 #include "core/code_pattern.h"
 #include "core/pattern_search.h"
 #include "core/twin_order.h"
@@ -30,12 +31,18 @@ public:
     // *placeCount (else 0) of its places, each the bookmark's byte as an
     // offset from the module's base, ascending, go to places.
     const CodePattern* For(uint32_t address, uint32_t* places = nullptr, size_t* placeCount = nullptr);
+    // After For(address): the patterns of up to kMostCallers places that
+    // call the bookmark's address, when its pattern is not unique, each
+    // unique in the module and on the call's E8 byte; returns how many.
+    size_t CallersOf(uint32_t address, const CodePattern** callers) const;
     // Bookmarks left without a pattern because the budget ran out.
     size_t givenUp() const { return givenUp_; }
 
 private:
     bool MakeFor(uint32_t base, uint32_t size);
     void FindPlaces(const ModuleView& module);
+    void FindCallers(const ModuleView& module);
+    size_t IndexOf(uint32_t address) const;
 
     uint32_t base_ = 0;
     uint32_t size_ = 0;
@@ -43,6 +50,9 @@ private:
     CodePattern* patterns_ = nullptr;
     uint32_t* places_ = nullptr;        // kMostTwins for each bookmark
     uint8_t* placeCounts_ = nullptr;
+    uint32_t* callerSlots_ = nullptr;   // of each bookmark, into callers_, or none
+    CodePattern* callers_ = nullptr;    // kMostCallers a slot
+    uint8_t* callerCounts_ = nullptr;   // a slot
     size_t count_ = 0;
     size_t givenUp_ = 0;
     WorkBudget budget_;
@@ -55,6 +65,9 @@ private:
 // from the others of its module, and while its module is searched 36 bytes
 // for each such pattern and 80 for each entry.
 constexpr size_t kMostSearchedEntries = 50000;
+// And the patterns of at most this many callers, all entries together
+// (about 225 bytes each); later ones are passed over.
+constexpr size_t kMostCallerPatterns = 10000;
 
 // At import: entries of another build, by their number in the list.
 class ImportPatterns {
@@ -72,8 +85,13 @@ public:
     // bytes, is not kept: its entry goes as one without a pattern. Past
     // kMostSearchedEntries, entries are not kept either, and are not
     // searched. False when memory ran out.
+    // With placesKnown, callers (patterns of the places that called the
+    // bookmark in the old build) are searched too: an entry still ambiguous
+    // after the order goes where two or more of them found again call, when
+    // none calls elsewhere and its own pattern was found there.
     bool Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern, uint32_t oldOffset,
-             bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount);
+             bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount, const CodePattern* callers = nullptr,
+             size_t callerCount = 0);
     // Searches every module's patterns in its code, one pass each, all
     // within one work budget; then settles, module by module, what the
     // order of the entries decides among the places of patterns found more
@@ -98,7 +116,9 @@ private:
         uint32_t distinct;    // its pattern among distinct_
         uint32_t oldOffset;
         uint32_t oldPlaces;   // its first old place in places_
-        uint32_t byOrder;     // the address the order chose, or 0
+        uint32_t byOrder;     // the address the order or the callers chose, or 0
+        uint32_t callers[kMostCallers];   // its callers' patterns among distinct_
+        uint8_t callerCount;
         uint8_t unique;
         uint8_t placesKnown;
         uint8_t oldPlaceCount;
@@ -113,6 +133,8 @@ private:
     };
     void SearchModule(uint32_t base, uint32_t size, WorkBudget& budget);
     void PlaceByOrder(uint32_t base, const uint32_t* where);
+    void PlaceByCallers(uint32_t base, const ModuleView& module);
+    bool Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index);
 
     Wanted* items_ = nullptr;
     size_t count_ = 0;
@@ -124,6 +146,7 @@ private:
     uint32_t* places_ = nullptr;  // the entries' old places
     size_t placeCount_ = 0;
     size_t placeCapacity_ = 0;
+    size_t callersKept_ = 0;
 };
 
 // Whether the instruction recorded and the one found now are the same,
