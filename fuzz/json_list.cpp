@@ -136,6 +136,15 @@ Object WriteEntry(Rng& rng, const ListEntry& entry, bool escapes) {
             for (uint32_t place : entry.patternPlaces) places += (places.size() > 1 ? "," : "") + JsonNumber(place);
             object.push_back({JsonKey("pattern_places"), places + "]"});
         }
+        if (!entry.callerPatterns.empty() || !entry.callerPositions.empty()) {
+            std::string patterns = "[", positions = "[";
+            for (const std::string& caller : entry.callerPatterns)
+                patterns += (patterns.size() > 1 ? ",\"" : "\"") + caller + "\"";
+            for (uint32_t position : entry.callerPositions)
+                positions += (positions.size() > 1 ? "," : "") + JsonNumber(position);
+            object.push_back({JsonKey("caller_patterns"), patterns + "]"});
+            object.push_back({JsonKey("caller_positions"), positions + "]"});
+        }
     }
     if (rng.OneIn(8)) Shuffle(rng, object);
     return object;

@@ -35,6 +35,10 @@ struct ListEntry {
     // Where a pattern not unique lay in the old build ("pattern_places",
     // written when not empty).
     std::vector<uint32_t> patternPlaces;
+    // Its callers' patterns and positions ("caller_patterns",
+    // "caller_positions", written when not empty).
+    std::vector<std::string> callerPatterns;
+    std::vector<uint32_t> callerPositions;
 };
 
 struct ListModule {

@@ -1,8 +1,9 @@
 // JSON bookmark lists for Import...: valid lists (with and without their
 // modules, entries of modules loaded where they were or elsewhere, of the
 // same or another build, in no module or in none loaded, texts at and over
-// their fields' limits, non-ASCII text, code patterns and the places of
-// twins), then one mutation: bad pattern fields, bad places, truncation, deep nesting, huge and unterminated
+// their fields' limits, non-ASCII text, code patterns, the places and
+// callers of twins), then one mutation: bad pattern fields, bad places and
+// callers, truncation, deep nesting, huge and unterminated
 // strings, bad UTF-8 and surrogates, numbers out of range, duplicate keys,
 // wrong types, long keys, "\u0000", byte-order marks, whitespace runs, text
 // after the end, 10,000 entries, many modules, random bytes; now and then a
@@ -188,7 +189,17 @@ void AddPattern(Rng& rng, ListEntry& entry) {
     // The places of a twin in the old build: its own among neighbours
     // (mostly), now and then more than the import weighs.
     entry.patternPlaces.clear();
+    entry.callerPatterns.clear();
+    entry.callerPositions.clear();
     if (entry.patternUnique || rng.OneIn(3)) return;
+    // Its callers: patterns of the debuggee's code (some found once, some
+    // not), now and then more than the import weighs, or fewer positions.
+    for (uint32_t n = rng.OneIn(4) ? rng.Below(6) : 0; n > 0; --n) {
+        ListEntry caller;
+        AddPattern(rng, caller);
+        entry.callerPatterns.push_back(caller.pattern);
+        if (!rng.OneIn(16)) entry.callerPositions.push_back(caller.patternPosition);
+    }
     const uint32_t count = rng.OneIn(8) ? rng.Below(12) : 2 + rng.Below(7);
     const uint32_t own = rng.Below(count + 1);
     for (uint32_t i = 0; i < count; ++i)
@@ -658,6 +669,7 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
         std::string decoy;
         if (member.value == "true" || member.value == "false") decoy = JsonBool(rng.OneIn(2));
         else if (member.value[0] == '"') decoy = JsonString(rng, FieldText32(rng, kModuleWidth), false);
+        else if (member.value[0] == '[') decoy = "[]";   // places or callers: the last list counts
         else if (member.value != "null") decoy = JsonNumber(rng.Word());
         else decoy = "null";
         if (rng.OneIn(4)) {   // of another type: refused, or passed over
@@ -926,6 +938,13 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
             const std::string bad = rng.Pick(std::vector<std::string>{"\"2\"", "-1", "4294967296", "1.5", "[1]", "null", "{}", "true"});
             Insert(rng, text.entries[e], {JsonKey("pattern_places"), "[" + std::string(rng.OneIn(2) ? "4096," : "") + bad + "]"});
             input.refusal = owner + "\"pattern_places\" must hold numbers from 0 to 4294967295";
+        } else if (how == 2 && rng.OneIn(2)) {   // callers of another type
+            const bool patterns = rng.OneIn(2);
+            const std::string key = patterns ? "caller_patterns" : "caller_positions";
+            const std::string bad = rng.Pick(patterns ? std::vector<std::string>{"5", "{}", "[5]", "[null]", "[[\"90\"]]", "\"90\""}
+                                                      : std::vector<std::string>{"5", "{}", "[\"0\"]", "[-1]", "[null]", "[4294967296]"});
+            Insert(rng, text.entries[e], {JsonKey(key.c_str()), bad});
+            input.refusal = owner + "\"" + key + "\" must ";
         } else if (how == 2) {   // the list's word of another type
             text.root.push_back({JsonKey("pattern_places_recorded"), rng.Pick(std::vector<std::string>{"1", "null", "\"true\"", "[]"})});
             input.refusal = "\"pattern_places_recorded\" must be true or false";

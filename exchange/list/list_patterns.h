@@ -59,11 +59,12 @@ private:
 };
 
 // An import searches the patterns of at most this many entries; later ones
-// are not searched (and counted so). Memory then stays under about 16 MB
-// besides the copy of the module searched: about 32 bytes an entry, 32 more
+// are not searched (and counted so). Memory then stays under about 21 MB
+// besides the copy of the module searched: about 52 bytes an entry, 32 more
 // for one with old places, about 225 bytes for each pattern that differs
-// from the others of its module, and while its module is searched 36 bytes
-// for each such pattern and 80 for each entry.
+// from the others of its module (callers' patterns among them, at most
+// kMostCallerPatterns), and while its module is searched 44 bytes for each
+// such pattern and 80 for each entry.
 constexpr size_t kMostSearchedEntries = 50000;
 // And the patterns of at most this many callers, all entries together
 // (about 225 bytes each); later ones are passed over.
