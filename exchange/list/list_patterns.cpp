@@ -295,7 +295,7 @@ bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSiz
     item.distinct = found;
     item.oldOffset = oldOffset;
     item.oldPlaces = static_cast<uint32_t>(placeCount_);
-    item.byOrder = 0;
+    item.placedAt = 0;
     item.callerCount = static_cast<uint8_t>(callersKept);
     for (size_t k = 0; k < callersKept; ++k) item.callers[k] = callerIndex[k];
     item.unique = pattern.unique;
@@ -388,7 +388,7 @@ void ImportPatterns::PlaceByOrder(uint32_t base, const uint32_t* where) {
         }
         PlaceTwinsByOrder(marks, count);
         for (size_t k = 0; k < count; ++k)
-            if (marks[k].byOrder) items_[which[k]].byOrder = base + marks[k].newOffset;
+            if (marks[k].byOrder) items_[which[k]].placedAt = base + marks[k].newOffset;
     }
     std::free(marks);
     std::free(which);
@@ -417,7 +417,7 @@ void ImportPatterns::Search() {
 void ImportPatterns::PlaceByCallers(uint32_t base, const ModuleView& module) {
     for (size_t i = 0; i < count_; ++i) {
         Wanted& item = items_[i];
-        if (item.moduleBase != base || item.byOrder || item.callerCount < 2) continue;
+        if (item.moduleBase != base || item.placedAt || item.callerCount < 2) continue;
         const Distinct& kept = distinct_[item.distinct];
         CodePattern shape = {};
         shape.length = kept.pattern.length;
@@ -436,13 +436,12 @@ void ImportPatterns::PlaceByCallers(uint32_t base, const ModuleView& module) {
             chosen = target;
             ++agreeing;
         }
-        if (!against && agreeing >= 2 && PatternFitsAt(module, kept.pattern, chosen)) item.byOrder = chosen;
+        if (!against && agreeing >= 2 && PatternFitsAt(module, kept.pattern, chosen)) item.placedAt = chosen;
     }
 }
 
 bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t oldOffset, uint32_t moduleBase,
-                          Placement& placement, uint32_t& address, bool* byOrder) const {
-    if (byOrder) *byOrder = false;
+                          Placement& placement, uint32_t& address) const {
     if (pattern.length == 0 || !StrongEnough(pattern)) return false;
     placement = Placement::kNotSearched;
     address = 0;
@@ -462,10 +461,9 @@ bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t o
         return true;
     placement = PlacementOf(pattern, kept.match);
     address = kept.match.address;
-    if (placement == Placement::kAmbiguous && item.byOrder) {
+    if (placement == Placement::kAmbiguous && item.placedAt) {
         placement = Placement::kFound;
-        address = item.byOrder;
-        if (byOrder) *byOrder = true;
+        address = item.placedAt;
     }
     return true;
 }

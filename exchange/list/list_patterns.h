@@ -102,11 +102,11 @@ public:
     // holds the pattern (with its uniqueness), the old offset and the module
     // base it was added with: otherwise (the file changed between the reads,
     // or the entry was past the limit) kNotSearched. An ambiguous pattern
-    // that the order decided is kFound there, with *byOrder set. False when
-    // the pattern is one Add does not keep: the entry goes as one without a
+    // that the order or the callers decided is kFound there. False when the
+    // pattern is one Add does not keep: the entry goes as one without a
     // pattern.
     bool Find(unsigned entry, const CodePattern& pattern, uint32_t oldOffset, uint32_t moduleBase,
-              Placement& placement, uint32_t& address, bool* byOrder = nullptr) const;
+              Placement& placement, uint32_t& address) const;
     size_t count() const { return count_; }
 
 private:
@@ -117,7 +117,7 @@ private:
         uint32_t distinct;    // its pattern among distinct_
         uint32_t oldOffset;
         uint32_t oldPlaces;   // its first old place in places_
-        uint32_t byOrder;     // the address the order or the callers chose, or 0
+        uint32_t placedAt;    // the address the order or the callers chose, or 0
         uint32_t callers[kMostCallers];   // its callers' patterns among distinct_
         uint8_t callerCount;
         uint8_t unique;
