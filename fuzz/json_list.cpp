@@ -131,6 +131,20 @@ Object WriteEntry(Rng& rng, const ListEntry& entry, bool escapes) {
         object.push_back({JsonKey("pattern"), "\"" + entry.pattern + "\""});
         object.push_back({JsonKey("pattern_position"), JsonNumber(entry.patternPosition)});
         object.push_back({JsonKey("pattern_unique"), JsonBool(entry.patternUnique)});
+        if (!entry.patternPlaces.empty()) {
+            std::string places = "[";
+            for (uint32_t place : entry.patternPlaces) places += (places.size() > 1 ? "," : "") + JsonNumber(place);
+            object.push_back({JsonKey("pattern_places"), places + "]"});
+        }
+        if (!entry.callerPatterns.empty() || !entry.callerPositions.empty()) {
+            std::string patterns = "[", positions = "[";
+            for (const std::string& caller : entry.callerPatterns)
+                patterns += (patterns.size() > 1 ? ",\"" : "\"") + caller + "\"";
+            for (uint32_t position : entry.callerPositions)
+                positions += (positions.size() > 1 ? "," : "") + JsonNumber(position);
+            object.push_back({JsonKey("caller_patterns"), patterns + "]"});
+            object.push_back({JsonKey("caller_positions"), positions + "]"});
+        }
     }
     if (rng.OneIn(8)) Shuffle(rng, object);
     return object;
@@ -144,6 +158,7 @@ ListText WriteList(Rng& rng, const BookmarkList& list, bool escapes) {
         text.root.push_back({JsonKey("program"), JsonString(rng, U"C:\\Programs\\t\u00E4rget/\u4E2D.exe", escapes)});
     if (list.hasModules) text.root.push_back({JsonKey("modules"), kModulesSlot});
     text.root.push_back({JsonKey("bookmarks"), kEntriesSlot});
+    if (list.placesRecorded) text.root.push_back({JsonKey("pattern_places_recorded"), "true"});
     if (rng.OneIn(8)) Shuffle(rng, text.root);
     for (const ListModule& module : list.modules) {
         Object object;

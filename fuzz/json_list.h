@@ -32,6 +32,13 @@ struct ListEntry {
     std::string pattern;
     uint32_t patternPosition = 0;
     bool patternUnique = false;
+    // Where a pattern not unique lay in the old build ("pattern_places",
+    // written when not empty).
+    std::vector<uint32_t> patternPlaces;
+    // Its callers' patterns and positions ("caller_patterns",
+    // "caller_positions", written when not empty).
+    std::vector<std::string> callerPatterns;
+    std::vector<uint32_t> callerPositions;
 };
 
 struct ListModule {
@@ -45,6 +52,7 @@ struct ListModule {
 
 struct BookmarkList {
     bool hasModules = false;
+    bool placesRecorded = false;   // "pattern_places_recorded": true
     std::vector<ListModule> modules;
     std::vector<ListEntry> entries;
 };

@@ -1,8 +1,9 @@
 // JSON bookmark lists for Import...: valid lists (with and without their
 // modules, entries of modules loaded where they were or elsewhere, of the
 // same or another build, in no module or in none loaded, texts at and over
-// their fields' limits, non-ASCII text, code patterns), then one mutation:
-// bad pattern fields, truncation, deep nesting, huge and unterminated
+// their fields' limits, non-ASCII text, code patterns, the places and
+// callers of twins), then one mutation: bad pattern fields, bad places and
+// callers, truncation, deep nesting, huge and unterminated
 // strings, bad UTF-8 and surrogates, numbers out of range, duplicate keys,
 // wrong types, long keys, "\u0000", byte-order marks, whitespace runs, text
 // after the end, 10,000 entries, many modules, random bytes; now and then a
@@ -185,6 +186,25 @@ void AddPattern(Rng& rng, ListEntry& entry) {
     }
     entry.patternPosition = rng.Below(length);
     entry.patternUnique = rng.OneIn(2);
+    // The places of a twin in the old build: its own among neighbours
+    // (mostly), now and then more than the import weighs.
+    entry.patternPlaces.clear();
+    entry.callerPatterns.clear();
+    entry.callerPositions.clear();
+    if (entry.patternUnique || rng.OneIn(3)) return;
+    // Its callers: patterns of the debuggee's code (some found once, some
+    // not), now and then more than the import weighs, or fewer positions.
+    for (uint32_t n = rng.OneIn(4) ? rng.Below(6) : 0; n > 0; --n) {
+        ListEntry caller;
+        AddPattern(rng, caller);
+        entry.callerPatterns.push_back(caller.pattern);
+        if (!rng.OneIn(16)) entry.callerPositions.push_back(caller.patternPosition);
+    }
+    const uint32_t count = rng.OneIn(8) ? rng.Below(12) : 2 + rng.Below(7);
+    const uint32_t own = rng.Below(count + 1);
+    for (uint32_t i = 0; i < count; ++i)
+        entry.patternPlaces.push_back(i == own ? entry.offset : rng.OneIn(2) ? entry.offset + 16 * (i + 1) - 64
+                                                                             : rng.Below(0x2000));
 }
 
 ListEntry MakeEntry(Session& session) {
@@ -649,6 +669,7 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
         std::string decoy;
         if (member.value == "true" || member.value == "false") decoy = JsonBool(rng.OneIn(2));
         else if (member.value[0] == '"') decoy = JsonString(rng, FieldText32(rng, kModuleWidth), false);
+        else if (member.value[0] == '[') decoy = "[]";   // places or callers: the last list counts
         else if (member.value != "null") decoy = JsonNumber(rng.Word());
         else decoy = "null";
         if (rng.OneIn(4)) {   // of another type: refused, or passed over
@@ -903,6 +924,43 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
         Insert(rng, object, {JsonKey("pattern_unique"), unique});
         break;
     }
+    case 18: {   // the places of a twin, or the list's word on them, not what they must be
+        input.mutation = "bad places";
+        const uint32_t e = rng.Below(uint32_t(text.entries.size()));
+        const std::string owner = "bookmark " + std::to_string(e + 1) + ": ";
+        input.expect = Expect::Refuse;
+        const uint32_t how = rng.Below(4);
+        if (how == 0) {   // of another type
+            Insert(rng, text.entries[e], {JsonKey("pattern_places"),
+                                          rng.Pick(std::vector<std::string>{"5", "\"1\"", "true", "{}", "{\"a\": [1]}"})});
+            input.refusal = owner + "\"pattern_places\" must be a list";
+        } else if (how == 1) {   // an item that is no offset
+            const std::string bad = rng.Pick(std::vector<std::string>{"\"2\"", "-1", "4294967296", "1.5", "[1]", "null", "{}", "true"});
+            Insert(rng, text.entries[e], {JsonKey("pattern_places"), "[" + std::string(rng.OneIn(2) ? "4096," : "") + bad + "]"});
+            input.refusal = owner + "\"pattern_places\" must hold numbers from 0 to 4294967295";
+        } else if (how == 2 && rng.OneIn(2)) {   // callers of another type
+            const bool patterns = rng.OneIn(2);
+            const std::string key = patterns ? "caller_patterns" : "caller_positions";
+            const std::string bad = rng.Pick(patterns ? std::vector<std::string>{"5", "{}", "[5]", "[null]", "[[\"90\"]]", "\"90\""}
+                                                      : std::vector<std::string>{"5", "{}", "[\"0\"]", "[-1]", "[null]", "[4294967296]"});
+            Insert(rng, text.entries[e], {JsonKey(key.c_str()), bad});
+            input.refusal = owner + "\"" + key + "\" must ";
+        } else if (how == 2) {   // the list's word of another type
+            text.root.push_back({JsonKey("pattern_places_recorded"), rng.Pick(std::vector<std::string>{"1", "null", "\"true\"", "[]"})});
+            input.refusal = "\"pattern_places_recorded\" must be true or false";
+        } else {   // none, empty, or more places than weighed, own or not: passed over
+            std::string places = rng.Pick(std::vector<std::string>{"null", "[]", "[0]", "[4096,4096]"});
+            if (rng.OneIn(2)) {
+                places = "[";
+                for (uint32_t n = 9 + rng.Below(300); n > 0; --n) places += (places.size() > 1 ? "," : "") + JsonNumber(rng.Word());
+                places += "]";
+            }
+            Insert(rng, text.entries[e], {JsonKey("pattern_places"), places});
+            input.expect = Expect::Accept;
+            input.refusal.clear();
+        }
+        break;
+    }
     default: break;
     }
 }
@@ -946,11 +1004,12 @@ Input MakeInput(Session& session) {
         input.list.entries.push_back(MakeEntry(session));
     if (input.list.entries.empty()) input.list.entries.push_back(MakeEntry(session));
     if (!rng.OneIn(3)) AddModules(rng, input.list);
+    input.list.placesRecorded = !rng.OneIn(4);
     // One mutation: of the values, of the members, around the root, or of bytes.
     const uint32_t group = rng.Below(16);
     if (group == 0) MutateValues(session, input, rng.OneIn(32) ? 0 : 1 + rng.Below(4));
     input.text = WriteList(rng, input.list, rng.OneIn(2));
-    if (group >= 1 && group <= 10) MutateMembers(session, input, rng.Below(20));   // 18 and 19: none
+    if (group >= 1 && group <= 10) MutateMembers(session, input, rng.Below(20));   // 19: none
     if (group == 11 || group == 12) MutateAround(rng, input, rng.Below(3));
     input.file = Join(rng, input.text);
     if (group >= 13) MutateBytes(rng, input, rng.Below(4));   // 2 and 3: random bytes

@@ -43,7 +43,8 @@ std::string Field(const std::string& line, const std::string& key) {
 
 RebuildRoundTrip::Carried RebuildRoundTrip::Carry(const rebuild::Build& a, const rebuild::Build& b,
                                                   const std::vector<rebuild::Bookmark>& marks,
-                                                  const std::string& name, bool lean) {
+                                                  const std::string& name, bool lean,
+                                                  const std::function<std::string(const std::string&)>& rewrite) {
     Carried carried;
     carried.outcomes.assign(marks.size(), rebuild::Outcome{rebuild::Outcome::kNotPlaced, 0, true});
     const std::string list = folder_.Path("rebuild.json");
@@ -68,6 +69,15 @@ RebuildRoundTrip::Carried RebuildRoundTrip::Carry(const rebuild::Build& a, const
     EXPECT_TRUE(bytes.has_value());
     const std::string text = bytes ? std::string(bytes->begin(), bytes->end()) : "";
     carried.listBytes = text.size();
+    for (size_t at = text.find(",\"pattern_places\":"); at != std::string::npos;
+         at = text.find(",\"pattern_places\":", at + 1))
+        carried.placesBytes += text.find(']', at) + 1 - at;
+    for (const char* key : {",\"caller_patterns\":", ",\"caller_positions\":"}) {
+        for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+            carried.callersBytes += text.find(']', at) + 1 - at;
+            carried.withCallers += std::strstr(key, "patterns") != nullptr;
+        }
+    }
     for (size_t from = 0, end; from < text.size(); from = end + 1) {
         end = text.find('\n', from);
         if (end == std::string::npos) end = text.size();
@@ -79,6 +89,10 @@ RebuildRoundTrip::Carried RebuildRoundTrip::Carry(const rebuild::Build& a, const
             carried.patternBytes += line.find_first_of(",}", unique) - fields;
     }
     EXPECT_EQ(marks.size(), patterns.size());
+    if (rewrite) {
+        const std::string changed = rewrite(text);
+        EXPECT_TRUE(sim::WriteFileBytes(list, std::vector<uint8_t>(changed.begin(), changed.end())));
+    }
 
     // The next run: B at its own base, a fresh plug-in.
     PluginTest::TearDown();

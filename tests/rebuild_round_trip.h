@@ -5,6 +5,7 @@
 // mapped at another base, the list imported, and the host's table read back.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,15 +21,20 @@ protected:
         size_t placedWithoutPattern = 0;         // placed by offset: the entry had no pattern
         double exportSeconds = 0;
         double importSeconds = 0;
-        std::string status;                      // the import's status line
         size_t listBytes = 0;                    // the JSON list's size
+        size_t placesBytes = 0;                  // of it, the patterns' old places ("pattern_places")
+        size_t callersBytes = 0;                 // and their callers ("caller_patterns", "caller_positions")
+        size_t withCallers = 0;                  // entries with callers
+        std::string status;                      // the import's status line
         size_t patternBytes = 0;                 // of it, the three pattern fields with their commas
     };
 
     // The module is called `name` in both runs; `lean`: the host's lean
-    // tables (no guard pages), for thousands of bookmarks.
+    // tables (no guard pages), for thousands of bookmarks; `rewrite`, when
+    // given, makes the list that is imported of the one exported.
     Carried Carry(const rebuild::Build& a, const rebuild::Build& b, const std::vector<rebuild::Bookmark>& marks,
-                  const std::string& name, bool lean);
+                  const std::string& name, bool lean,
+                  const std::function<std::string(const std::string&)>& rewrite = nullptr);
 
     sim::TempFolder folder_;
 };

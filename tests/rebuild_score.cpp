@@ -8,7 +8,9 @@
 #include <iterator>
 #include <sstream>
 
+#include "core/call_sites.h"
 #include "core/code_signature.h"
+#include "core/twin_order.h"
 #include "core/x86_length.h"
 
 namespace rebuild {
@@ -289,6 +291,103 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
         outcomes.push_back(o);
     }
     if (kept) *kept = std::move(patterns);
+    return outcomes;
+}
+
+std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
+                                        std::vector<bool>* byOrder, std::vector<bool>* byCallers) {
+    std::vector<zt::CodePattern> patterns;
+    std::vector<Outcome> outcomes = SearchDirectly(a, b, marks, &patterns);
+    const uint32_t enough = zt::kMostTwins + 1;
+    std::vector<const zt::CodePattern*> each;
+    for (const zt::CodePattern& p : patterns) each.push_back(&p);
+    std::vector<zt::PatternMatch> found(patterns.size()), inA(patterns.size());
+    std::vector<uint32_t> where(patterns.size() * enough), whereA(patterns.size() * enough);
+    zt::WorkBudget budget, budgetA;
+    zt::SearchPatterns(b.view, each.data(), each.size(), found.data(), budget, enough, zt::kMinFixedBytes, where.data());
+    zt::SearchPatterns(a.view, each.data(), each.size(), inA.data(), budgetA, enough, zt::kMinFixedBytes, whereA.data());
+    std::vector<zt::OrderedMark> ordered(marks.size());
+    for (size_t i = 0; i < marks.size(); ++i) {
+        zt::OrderedMark& m = ordered[i];
+        m = zt::OrderedMark{};
+        m.oldOffset = AddressIn(a, marks[i]) - a.view.base;
+        const zt::Placement placement = zt::PlacementOf(patterns[i], found[i]);
+        m.newOffset = placement == zt::Placement::kFound ? found[i].address - b.view.base : zt::kUnplaced;
+        if (placement == zt::Placement::kAmbiguous && !found[i].givenUp && found[i].count <= zt::kMostTwins) {
+            m.twinCount = found[i].count;
+            for (uint32_t k = 0; k < m.twinCount; ++k) m.twins[k] = where[i * enough + k] - b.view.base;
+            m.oldTwinCount = inA[i].count;
+            for (uint32_t k = 0; k < m.oldTwinCount && k < zt::kMostTwins; ++k)
+                m.oldTwins[k] = whereA[i * enough + k] - a.view.base;
+        }
+    }
+    zt::PlaceTwinsByOrder(ordered.data(), ordered.size());
+    if (byOrder) byOrder->assign(marks.size(), false);
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!ordered[i].byOrder) continue;
+        outcomes[i].kind = Outcome::kPlaced;
+        outcomes[i].address = b.view.base + ordered[i].newOffset;
+        if (byOrder) (*byOrder)[i] = true;
+    }
+
+    // The callers of each bookmark whose pattern is not unique in A.
+    std::vector<uint32_t> targets;
+    std::vector<size_t> owner;
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!patterns[i].length || patterns[i].unique) continue;
+        targets.push_back(AddressIn(a, marks[i]));
+        owner.push_back(i);
+    }
+    std::vector<size_t> order(targets.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(), [&](size_t x, size_t y) { return targets[x] < targets[y]; });
+    std::vector<uint32_t> sorted;
+    for (size_t k : order) sorted.push_back(targets[k]);
+    std::vector<uint32_t> sites(sorted.size() * zt::kMostCallers);
+    std::vector<uint8_t> siteCounts(sorted.size());
+    zt::WorkBudget callBudget;
+    zt::FindCallSites(a.view, sorted.data(), sorted.size(), sites.data(), siteCounts.data(), callBudget);
+    std::vector<uint32_t> flat;
+    for (size_t s = 0; s < sorted.size(); ++s)
+        for (size_t k = 0; k < siteCounts[s]; ++k) flat.push_back(sites[s * zt::kMostCallers + k]);
+    std::vector<zt::CodePattern> made(flat.size());
+    zt::BuildPatterns(a.view, flat.data(), flat.size(), made.data());
+    std::vector<zt::PatternMatch> callsFound(made.size());
+    zt::SearchPatterns(b.view, made.data(), made.size(), callsFound.data());
+    if (byCallers) byCallers->assign(marks.size(), false);
+    const bool show = std::getenv("ZT_SHOW_CALLERS") != nullptr;
+    for (size_t s = 0, n = 0; s < sorted.size(); ++s) {
+        const size_t i = owner[order[s]];
+        uint32_t chosen = 0, agreeing = 0, kept = 0;
+        bool against = false;
+        for (size_t k = 0; k < siteCounts[s]; ++k, ++n) {
+            const zt::CodePattern& p = made[n];
+            if (!p.length || !p.unique || !p.fixed[p.position] || p.bytes[p.position] != 0xE8) continue;
+            ++kept;
+            if (against) continue;
+            const zt::PatternMatch& call = callsFound[n];
+            if (call.count != 1) continue;
+            uint32_t target = 0;
+            if (!zt::CallTarget(b.view, call.address, target) || (agreeing && target != chosen)) {
+                against = true;
+                continue;
+            }
+            chosen = target;
+            ++agreeing;
+        }
+        const bool ambiguous =
+            zt::PlacementOf(patterns[i], found[i]) == zt::Placement::kAmbiguous && !ordered[i].byOrder;
+        const bool twin = ambiguous && zt::PatternFitsAt(b.view, patterns[i], chosen);
+        if (show)
+            std::printf("callers of %s%s: %u sites, %u kept, %u agree%s, %s\n",
+                        a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "", siteCounts[s], kept,
+                        agreeing, against ? ", one against" : "",
+                        !ambiguous ? "not ambiguous" : twin ? "a twin" : "not a twin");
+        if (!ambiguous || against || agreeing < 2 || !twin) continue;
+        outcomes[i].kind = Outcome::kPlaced;
+        outcomes[i].address = chosen;
+        if (byCallers) (*byCallers)[i] = true;
+    }
     return outcomes;
 }
 

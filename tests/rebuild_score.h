@@ -94,6 +94,14 @@ struct Outcome {
 std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
                                     std::vector<zt::CodePattern>* patterns = nullptr);
 
+// The same, then with the twins placed by order (core/twin_order.h): every
+// place of each pattern found more than once (up to kMostTwins) in B, and
+// every place of it in A, as the export records them. byOrder[i]: placed so.
+// Then, for those still ambiguous, by their callers (core/call_sites.h) as
+// the plug-in does: byCallers[i].
+std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
+                                        std::vector<bool>* byOrder = nullptr, std::vector<bool>* byCallers = nullptr);
+
 // Bookmarks in three classes: in a routine whose code is unchanged apart
 // from wildcard bytes; in a changed routine with a correct place in B; in a
 // changed routine without one (any placement is wrong).

@@ -9,8 +9,8 @@
 // in the host's table is scored against B's symbols as the native accuracy
 // program scores them (tests/rebuild_score.h; with --lines, changed
 // routines by their source lines), beside the core's own search of the same
-// patterns in this process; the import's time and the list's size are
-// printed.
+// patterns and its twins by order in this process; the import's time and the
+// list's size are printed.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -59,6 +59,12 @@ public:
         rebuild::Print("all", all);
         rebuild::PrintClasses(all);
         std::printf("status: %s\n", carried.status.c_str());
+        std::printf("the JSON list: %zu bytes, of them %zu of the patterns' old places (+%.1f %%)\n",
+                    carried.listBytes, carried.placesBytes,
+                    100.0 * double(carried.placesBytes) / double(carried.listBytes - carried.placesBytes));
+        std::printf("  and %zu of the callers of %zu bookmarks (+%.1f %%)\n", carried.callersBytes, carried.withCallers,
+                    100.0 * double(carried.callersBytes) /
+                        double(carried.listBytes - carried.placesBytes - carried.callersBytes));
         std::printf("placed %zu (%zu active), of them by offset without a pattern %zu; export %.3f s, import %.3f s\n",
                     all.correct + all.wrong, carried.placedActive, carried.placedWithoutPattern,
                     carried.exportSeconds, carried.importSeconds);
@@ -75,13 +81,14 @@ public:
         LARGE_INTEGER frequency, started, ended;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&started);
-        const std::vector<rebuild::Outcome> direct = rebuild::SearchDirectly(a, b, marks);
+        const std::vector<rebuild::Outcome> direct = rebuild::PlaceTwinsDirectly(a, b, marks);
         QueryPerformanceCounter(&ended);
         rebuild::Score directFirst, directFifth, directAll;
         rebuild::ScoreBookmarks(a, b, marks, direct, &directFirst, &directFifth, lines);
         directAll.Add(directFirst);
         directAll.Add(directFifth);
-        std::printf("the core's own search in this process (patterns made in A and searched in B in %.3f s):\n",
+        std::printf("the core's own search and twins by order in this process (patterns made in A and searched in B "
+                    "in %.3f s):\n",
                     double(ended.QuadPart - started.QuadPart) / double(frequency.QuadPart));
         rebuild::Print("all", directAll);
         size_t differ = 0;

@@ -9,7 +9,9 @@
 #include <cstdio>
 
 #include "core/bookmark_record.h"
+#include "core/call_sites.h"
 #include "core/code_pattern.h"
+#include "core/twin_order.h"
 #include "exchange/common/file_chooser.h"
 #include "exchange/common/loaded_modules.h"
 
@@ -54,6 +56,20 @@ struct ImportEntry {
     bool hasComment;      // bookmarks and comments: the comment (empty clears the debugger's)
     bool hasPattern;      // bookmarks: the code around it, to find it in another build
     CodePattern pattern;
+    // Bookmarks with a pattern that was not unique where it was made: the
+    // places of that pattern in the old build (each the bookmark's byte, as
+    // an offset from the module's base, its own among them), which the order
+    // of the entries' routines may decide between. 0: none recorded.
+    // hasOldPlaces: the writer records them (a list from before it had
+    // none: its twins are not placed by order).
+    bool hasOldPlaces;
+    uint8_t oldPlaceCount;
+    uint32_t oldPlaces[kMostTwins];
+    // With such a pattern: the patterns of places that called the bookmark
+    // in the old build (each on the call's E8 byte, unique there), which
+    // name its new place when found again.
+    uint8_t callerCount;
+    CodePattern callers[kMostCallers];
 
     // The texts, last: an entry is cleared for every one read, up to here.
     char module[kFilePathSize];

@@ -86,7 +86,9 @@ private:
     void Collect(const ImportEntry& entry) {
         Target target;
         if (placement_.Place(entry, target) != Where::kPlaced || !target.otherBuild) return;
-        if (!patterns_.Add(patternNumber_, target.moduleBase, target.moduleSize, entry.pattern))
+        if (!patterns_.Add(patternNumber_, target.moduleBase, target.moduleSize, entry.pattern, entry.offset,
+                           entry.hasOldPlaces, entry.oldPlaces, entry.oldPlaceCount, entry.callers,
+                           entry.callerCount))
             throw std::bad_alloc();
     }
 
@@ -97,7 +99,8 @@ private:
         Placement placement = Placement::kNotFound;
         uint32_t found = 0;
         const bool searched = target.otherBuild && entry.hasPattern &&
-                              patterns_.Find(patternNumber_, entry.pattern, target.moduleBase, placement, found);
+                              patterns_.Find(patternNumber_, entry.pattern, entry.offset, target.moduleBase,
+                                             placement, found);
         if (searched && placement == Placement::kNotFound) {
             ++counts_.notFound;
             return;

@@ -88,7 +88,16 @@ void WriteModule(Writer& writer, const HostModule* module) {
     writer.EndObject();
 }
 
-void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern) {
+// What a pattern that is not unique carries besides: its places in the
+// module, and the patterns of places that call the bookmark.
+struct TwinEvidence {
+    uint32_t places[kMostTwins];
+    size_t placeCount;
+    const CodePattern* callers[kMostCallers];
+    size_t callerCount;
+};
+
+void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern, const TwinEvidence& twin) {
     writer.StartObject();
     Key(writer, "address", row.address);
     if (row.inModule) {
@@ -111,6 +120,26 @@ void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* patte
         Key(writer, "pattern_position", pattern->position);
         writer.Key("pattern_unique");
         writer.Bool(pattern->unique != 0);
+        if (twin.placeCount) {
+            writer.Key("pattern_places");
+            writer.StartArray();
+            for (size_t i = 0; i < twin.placeCount; ++i) writer.Uint(twin.places[i]);
+            writer.EndArray();
+        }
+        if (twin.callerCount) {
+            writer.Key("caller_patterns");
+            writer.StartArray();
+            for (size_t i = 0; i < twin.callerCount; ++i) {
+                char text[kPatternTextMax];
+                FormatPattern(*twin.callers[i], text);
+                writer.String(text);
+            }
+            writer.EndArray();
+            writer.Key("caller_positions");
+            writer.StartArray();
+            for (size_t i = 0; i < twin.callerCount; ++i) writer.Uint(twin.callers[i]->position);
+            writer.EndArray();
+        }
     }
     writer.EndObject();
 }
@@ -119,12 +148,18 @@ void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* patte
 struct BookmarkLines {
     ListWriter& list;
     ExportPatterns& patterns;
+    bool wrotePattern;
 };
 
 bool WriteBookmark(const BookmarkRow& row, void* context) {
     BookmarkLines& lines = *static_cast<BookmarkLines*>(context);
     NextLine(lines.list);
-    WriteEntry(lines.list.writer, row, row.inModule ? lines.patterns.For(row.address) : nullptr);
+    TwinEvidence twin;
+    twin.placeCount = twin.callerCount = 0;
+    const CodePattern* pattern = row.inModule ? lines.patterns.For(row.address, twin.places, &twin.placeCount) : nullptr;
+    if (pattern) twin.callerCount = lines.patterns.CallersOf(row.address, twin.callers);
+    lines.wrotePattern = lines.wrotePattern || pattern;
+    WriteEntry(lines.list.writer, row, pattern, twin);
     return true;
 }
 
@@ -162,9 +197,13 @@ bool WriteJsonBookmarkList(std::FILE* file, void*) {
     PutRaw(stream, ",\n  \"bookmarks\": [");
     list.first = true;
     ExportPatterns patterns;
-    BookmarkLines lines{list, patterns};
+    BookmarkLines lines{list, patterns, false};
     ForEachBookmarkRow(&WriteBookmark, &lines);
     CloseList(list);
+    // Says that a pattern not unique in its module carries its places there
+    // when it has a handful: an import weighs the order of routines only
+    // then, and a list from before imports as it always did.
+    if (lines.wrotePattern) PutRaw(stream, ",\n  \"pattern_places_recorded\": true");
     if (patterns.givenUp())
         AppendText(g_note, ", %u without a code pattern (time limit)", unsigned(patterns.givenUp()));
     PutRaw(stream, "\n}\n");

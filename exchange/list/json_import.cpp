@@ -23,7 +23,17 @@ namespace {
 
 constexpr int kDeepestNesting = 8;
 
-enum Frame : uint8_t { kRootObject, kModuleArray, kModuleObject, kBookmarkArray, kEntryObject, kIgnored };
+enum Frame : uint8_t {
+    kRootObject,
+    kModuleArray,
+    kModuleObject,
+    kBookmarkArray,
+    kEntryObject,
+    kPlacesArray,   // an entry's "pattern_places"
+    kCallerPatternsArray,
+    kCallerPositionsArray,
+    kIgnored,
+};
 // The handler of the reader's events. It keeps the first fault it meets, as
 // the text of a status message, and then stops the reader. When a key comes
 // twice the last one counts, also for the lists: the check pass keeps the
@@ -38,6 +48,9 @@ public:
         : sink_(sink), listed_(listed), checking_(lastBookmarkList == 0), lastBookmarkList_(lastBookmarkList) {}
 
     unsigned bookmarkLists() const { return bookmarkLists_; }
+    // The check pass's answer, and the later passes' question.
+    bool placesRecorded() const { return placesRecorded_; }
+    void SetPlacesRecorded(bool recorded) { placesRecorded_ = recorded; }
 
     bool StartObject() {
         if (depth_ == 0) return Push(kRootObject);
@@ -53,6 +66,8 @@ public:
             pattern_[0] = '\0';
             patternPosition_ = 0;
             patternUnique_ = 0;
+            placeCount_ = 0;
+            callerPatterns_ = callerPositions_ = 0;
             ++entryNumber_;
             return Push(kEntryObject);
         default: return OnValue(Scalar(kContainer)) && Push(kIgnored);
@@ -68,6 +83,18 @@ public:
         if (Top() == kRootObject && IsKey("modules")) {
             if (checking_) listed_.Clear();
             return Push(kModuleArray);
+        }
+        if (Top() == kEntryObject && IsKey("pattern_places")) {
+            placeCount_ = 0;   // the last list counts
+            return Push(kPlacesArray);
+        }
+        if (Top() == kEntryObject && IsKey("caller_patterns")) {
+            callerPatterns_ = 0;
+            return Push(kCallerPatternsArray);
+        }
+        if (Top() == kEntryObject && IsKey("caller_positions")) {
+            callerPositions_ = 0;
+            return Push(kCallerPositionsArray);
         }
         return OnValue(Scalar(kContainer)) && Push(kIgnored);
     }
@@ -91,6 +118,9 @@ private:
         case kModuleObject: return OnModuleValue(value);
         case kBookmarkArray: return Fail("bookmark %u is not an object", ++entryNumber_);
         case kEntryObject: return OnEntryValue(value);
+        case kPlacesArray: return OnPlace(value);
+        case kCallerPatternsArray: return OnCallerPattern(value);
+        case kCallerPositionsArray: return OnCallerPosition(value);
         case kIgnored: return true;
         }
         return true;
@@ -107,6 +137,9 @@ private:
             if (value.number > kBookmarkListVersion)
                 return Fail("the list's version %llu is newer than this plug-in reads",
                             static_cast<unsigned long long>(value.number));
+        } else if (IsKey("pattern_places_recorded")) {
+            if (value.kind != kBoolean) return Fail("\"pattern_places_recorded\" must be true or false");
+            placesRecorded_ = value.boolean;
         } else if (IsKey("bookmarks") || IsKey("modules")) {
             return Fail("\"%s\" must be a list", key_);   // lists do not come here
         }
@@ -190,7 +223,43 @@ private:
         if (IsKey("pattern")) return Text(value, pattern_, sizeof pattern_);
         if (IsKey("pattern_position")) return Number(value, patternPosition_, nullptr);
         if (IsKey("pattern_unique")) return Flag(value, &patternUnique_);
+        if (IsKey("pattern_places") || IsKey("caller_patterns") || IsKey("caller_positions")) {
+            if (value.kind != kNull) return Fail("bookmark %u: \"%s\" must be a list", entryNumber_, key_);
+            if (IsKey("pattern_places")) placeCount_ = 0;
+            if (IsKey("caller_patterns")) callerPatterns_ = 0;
+            if (IsKey("caller_positions")) callerPositions_ = 0;
+            return true;
+        }
         return true;   // a field of a later version
+    }
+
+    // The patterns of an entry's callers, and their positions: kept up to
+    // kMostCallers (more: the entry goes without them).
+    bool OnCallerPattern(const JsonValue& value) {
+        char scratch[kPatternTextMax];
+        char* text = callerPatterns_ < kMostCallers ? callerText_[callerPatterns_] : scratch;
+        if (!Text(value, text, kPatternTextMax)) return false;
+        if (callerPatterns_ <= kMostCallers) ++callerPatterns_;
+        return true;
+    }
+    bool OnCallerPosition(const JsonValue& value) {
+        if (value.kind != kUnsigned || value.number > 0xFFFFFFFFu)
+            return Fail("bookmark %u: \"caller_positions\" must hold numbers from 0 to 4294967295", entryNumber_);
+        if (callerPositions_ < kMostCallers) callerPosition_[callerPositions_] = static_cast<uint32_t>(value.number);
+        if (callerPositions_ <= kMostCallers) ++callerPositions_;
+        return true;
+    }
+
+    // One of the places of an entry's pattern in the old build. More than
+    // the import weighs: the entry goes without them (kMostTwins + 1 counted).
+    bool OnPlace(const JsonValue& value) {
+        uint32_t place = 0;
+        if (value.kind != kUnsigned || value.number > 0xFFFFFFFFu)
+            return Fail("bookmark %u: \"pattern_places\" must hold numbers from 0 to 4294967295", entryNumber_);
+        place = static_cast<uint32_t>(value.number);
+        if (placeCount_ < kMostTwins) places_[placeCount_] = place;
+        if (placeCount_ <= kMostTwins) ++placeCount_;
+        return true;
     }
 
     // The entry as read, with what follows from it: its module named by
@@ -204,6 +273,21 @@ private:
         if (pattern_[0] && ParsePattern(pattern_, patternPosition_, &entry.pattern)) {
             entry.pattern.unique = patternUnique_;
             entry.hasPattern = true;
+            entry.hasOldPlaces = placesRecorded_;
+            if (placeCount_ <= kMostTwins) {
+                entry.oldPlaceCount = placeCount_;
+                std::memcpy(entry.oldPlaces, places_, placeCount_ * sizeof *places_);
+            }
+            // Callers as the export writes them: as many positions as
+            // patterns; one that is no code pattern is passed over.
+            if (callerPatterns_ == callerPositions_ && callerPatterns_ <= kMostCallers) {
+                for (unsigned k = 0; k < callerPatterns_; ++k) {
+                    CodePattern& caller = entry.callers[entry.callerCount];
+                    if (!ParsePattern(callerText_[k], callerPosition_[k], &caller)) continue;
+                    caller.unique = 1;
+                    ++entry.callerCount;
+                }
+            }
         }
         entry.moduleKey = entry.module[0] ? ModuleKey::kName : ModuleKey::kNone;
         if (!checking_) {
@@ -244,10 +328,17 @@ private:
     bool sawBookmarks_ = false;
     unsigned bookmarkLists_ = 0;
     const unsigned lastBookmarkList_;
+    bool placesRecorded_ = false;
     ImportEntry entry_;
     char pattern_[kPatternTextMax] = "";
     uint32_t patternPosition_ = 0;
     uint8_t patternUnique_ = 0;
+    uint32_t places_[kMostTwins] = {};
+    uint8_t placeCount_ = 0;
+    char callerText_[kMostCallers][kPatternTextMax] = {};
+    uint32_t callerPosition_[kMostCallers] = {};
+    unsigned callerPatterns_ = 0;
+    unsigned callerPositions_ = 0;
     unsigned entryNumber_ = 0;
     ListedModule module_ = {};
     unsigned moduleNumber_ = 0;
@@ -258,12 +349,14 @@ class ListReader final : public ImportReader {
 public:
     bool Read(std::FILE* file, EntrySink& sink) override {
         ListEvents events(sink, listed_, lastBookmarkList_);
+        events.SetPlacesRecorded(placesRecorded_);
         if (!ReadJsonFile(file, events, LongTexts::kRefuse, readFailed_)) {
             CopyText(fault_, events.fault());
             return false;
         }
         if (lastBookmarkList_ == 0) {
             lastBookmarkList_ = events.bookmarkLists();
+            placesRecorded_ = events.placesRecorded();
             listed_.Seal();
         }
         return true;
@@ -272,6 +365,7 @@ public:
 private:
     ListModules listed_;
     unsigned lastBookmarkList_ = 0;
+    bool placesRecorded_ = false;   // by the check pass, for the later ones
 };
 
 }  // namespace

@@ -33,6 +33,116 @@ size_t AddressAt(const char* text, const char* start) {
 ExportPatterns::~ExportPatterns() {
     std::free(addresses_);
     std::free(patterns_);
+    std::free(places_);
+    std::free(placeCounts_);
+    std::free(callerSlots_);
+    std::free(callers_);
+    std::free(callerCounts_);
+}
+
+namespace {
+
+constexpr uint32_t kNoSlot = 0xFFFFFFFF;
+
+// The first `count` places, ascending (a handful: no sort from the runtime).
+void SortPlaces(uint32_t* places, size_t count) {
+    for (size_t i = 1; i < count; ++i)
+        for (size_t j = i; j > 0 && places[j - 1] > places[j]; --j) {
+            const uint32_t swap = places[j];
+            places[j] = places[j - 1];
+            places[j - 1] = swap;
+        }
+}
+
+}  // namespace
+
+// The places of each pattern that is not unique, for the order of the
+// routines to decide between at import. Spent from the same budget; what it
+// cannot settle (the budget, memory) simply gets no places.
+void ExportPatterns::FindPlaces(const ModuleView& module) {
+    constexpr uint32_t kEnough = kMostTwins + 1;
+    size_t wanted = 0;
+    for (size_t i = 0; i < count_; ++i) wanted += patterns_[i].length && !patterns_[i].unique;
+    if (wanted == 0) return;
+    const CodePattern** each = static_cast<const CodePattern**>(std::malloc(wanted * sizeof *each));
+    uint32_t* which = static_cast<uint32_t*>(std::malloc(wanted * sizeof *which));
+    PatternMatch* matches = static_cast<PatternMatch*>(std::malloc(wanted * sizeof *matches));
+    uint32_t* where = static_cast<uint32_t*>(std::malloc(wanted * kEnough * sizeof *where));
+    if (each && which && matches && where) {
+        size_t next = 0;
+        for (size_t i = 0; i < count_; ++i) {
+            if (!patterns_[i].length || patterns_[i].unique) continue;
+            each[next] = &patterns_[i];
+            which[next++] = static_cast<uint32_t>(i);
+        }
+        if (SearchPatterns(module, each, wanted, matches, budget_, kEnough, kMinFixedBytes, where)) {
+            for (size_t k = 0; k < wanted; ++k) {
+                const PatternMatch& match = matches[k];
+                if (match.givenUp || match.count < 2 || match.count > kMostTwins) continue;
+                const size_t i = which[k];
+                uint32_t* places = places_ + i * kMostTwins;
+                bool own = false;
+                for (uint32_t t = 0; t < match.count; ++t) {
+                    places[t] = where[k * kEnough + t] - base_;
+                    own = own || places[t] == addresses_[i] - base_;
+                }
+                SortPlaces(places, match.count);
+                if (own) placeCounts_[i] = static_cast<uint8_t>(match.count);
+            }
+        }
+    }
+    std::free(each);
+    std::free(which);
+    std::free(matches);
+    std::free(where);
+}
+
+// The call sites of each bookmark whose pattern is not unique (a routine's
+// twin, when it is its entry), each with a pattern of its own that is unique
+// and on the call: at import, those found again name the routine's new
+// entry. Spent from the same budget; what it cannot settle gets no callers.
+void ExportPatterns::FindCallers(const ModuleView& module) {
+    std::free(callerSlots_);
+    std::free(callers_);
+    std::free(callerCounts_);
+    callers_ = nullptr;
+    callerCounts_ = nullptr;
+    callerSlots_ = static_cast<uint32_t*>(std::malloc((count_ ? count_ : 1) * sizeof *callerSlots_));
+    if (!callerSlots_) return;
+    size_t slots = 0;
+    for (size_t i = 0; i < count_; ++i)
+        callerSlots_[i] = patterns_[i].length && !patterns_[i].unique ? static_cast<uint32_t>(slots++) : kNoSlot;
+    if (slots == 0) return;
+    uint32_t* targets = static_cast<uint32_t*>(std::malloc(slots * sizeof *targets));
+    uint32_t* sites = static_cast<uint32_t*>(std::malloc(slots * kMostCallers * sizeof *sites));
+    uint8_t* siteCounts = static_cast<uint8_t*>(std::malloc(slots));
+    CodePattern* made = static_cast<CodePattern*>(std::calloc(slots * kMostCallers, sizeof *made));
+    uint32_t* flat = static_cast<uint32_t*>(std::malloc(slots * kMostCallers * sizeof *flat));
+    callers_ = static_cast<CodePattern*>(std::calloc(slots * kMostCallers, sizeof *callers_));
+    callerCounts_ = static_cast<uint8_t*>(std::calloc(slots, 1));
+    if (targets && sites && siteCounts && made && flat && callers_ && callerCounts_) {
+        for (size_t i = 0; i < count_; ++i)
+            if (callerSlots_[i] != kNoSlot) targets[callerSlots_[i]] = addresses_[i];
+        FindCallSites(module, targets, slots, sites, siteCounts, budget_);
+        size_t n = 0;
+        for (size_t s = 0; s < slots; ++s)
+            for (size_t k = 0; k < siteCounts[s]; ++k) flat[n++] = sites[s * kMostCallers + k];
+        if (n && BuildPatterns(module, flat, n, made, budget_)) {
+            n = 0;
+            for (size_t s = 0; s < slots; ++s) {
+                for (size_t k = 0; k < siteCounts[s]; ++k) {
+                    const CodePattern& p = made[n++];
+                    if (!p.length || !p.unique || !p.fixed[p.position] || p.bytes[p.position] != 0xE8) continue;
+                    callers_[s * kMostCallers + callerCounts_[s]++] = p;
+                }
+            }
+        }
+    }
+    std::free(targets);
+    std::free(sites);
+    std::free(siteCounts);
+    std::free(made);
+    std::free(flat);
 }
 
 bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
@@ -46,8 +156,12 @@ bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
         addresses_[count_++] = address;
     }
     std::free(patterns_);
+    std::free(places_);
+    std::free(placeCounts_);
     patterns_ = static_cast<CodePattern*>(std::calloc(count_ ? count_ : 1, sizeof *patterns_));
-    if (!patterns_) return false;
+    places_ = static_cast<uint32_t*>(std::malloc((count_ ? count_ : 1) * kMostTwins * sizeof *places_));
+    placeCounts_ = static_cast<uint8_t*>(std::calloc(count_ ? count_ : 1, 1));
+    if (!patterns_ || !places_ || !placeCounts_) return false;
     ModuleCopy copy;
     size_t givenUp = 0;
     if (!copy.Read(base, size, &budget_)) {
@@ -57,18 +171,12 @@ bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
     }
     const bool made = BuildPatterns(copy.view(), addresses_, count_, patterns_, budget_, &givenUp);
     givenUp_ += givenUp;
+    if (made) FindPlaces(copy.view());
+    if (made) FindCallers(copy.view());
     return made;
 }
 
-const CodePattern* ExportPatterns::For(uint32_t address) {
-    const HostModule* module = HostFindModule(address);
-    if (!module) return nullptr;
-    if (!patterns_ || module->base != base_ || module->size != size_) {
-        if (!MakeFor(module->base, module->size)) {
-            count_ = 0;   // this module's bookmarks go without
-            return nullptr;
-        }
-    }
+size_t ExportPatterns::IndexOf(uint32_t address) const {
     size_t low = 0, high = count_;
     while (low < high) {
         const size_t middle = low + (high - low) / 2;
@@ -77,7 +185,33 @@ const CodePattern* ExportPatterns::For(uint32_t address) {
         else
             high = middle;
     }
-    if (low == count_ || addresses_[low] != address || patterns_[low].length == 0) return nullptr;
+    return low < count_ && addresses_[low] == address ? low : count_;
+}
+
+size_t ExportPatterns::CallersOf(uint32_t address, const CodePattern** callers) const {
+    const size_t i = IndexOf(address);
+    if (i == count_ || !callerSlots_ || !callers_ || !callerCounts_ || callerSlots_[i] == kNoSlot) return 0;
+    const uint32_t slot = callerSlots_[i];
+    for (size_t k = 0; k < callerCounts_[slot]; ++k) callers[k] = &callers_[slot * kMostCallers + k];
+    return callerCounts_[slot];
+}
+
+const CodePattern* ExportPatterns::For(uint32_t address, uint32_t* places, size_t* placeCount) {
+    if (placeCount) *placeCount = 0;
+    const HostModule* module = HostFindModule(address);
+    if (!module) return nullptr;
+    if (!patterns_ || module->base != base_ || module->size != size_) {
+        if (!MakeFor(module->base, module->size)) {
+            count_ = 0;   // this module's bookmarks go without
+            return nullptr;
+        }
+    }
+    const size_t low = IndexOf(address);
+    if (low == count_ || patterns_[low].length == 0) return nullptr;
+    if (places && placeCount) {
+        *placeCount = placeCounts_[low];
+        for (size_t t = 0; t < *placeCount; ++t) places[t] = places_[low * kMostTwins + t];
+    }
     return &patterns_[low];
 }
 
@@ -104,16 +238,15 @@ ImportPatterns::~ImportPatterns() {
     std::free(items_);
     std::free(distinct_);
     std::free(heads_);
+    std::free(places_);
 }
 
-bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern) {
-    if (pattern.length == 0 || !StrongEnough(pattern) || count_ >= kMostSearchedEntries) return true;
+bool ImportPatterns::Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index) {
     if (!heads_) {
         heads_ = static_cast<uint32_t*>(std::malloc((size_t{1} << kHashBits) * sizeof *heads_));
         if (!heads_) return false;
         std::memset(heads_, 0xFF, (size_t{1} << kHashBits) * sizeof *heads_);
     }
-    if (count_ == capacity_ && !GrowArray(items_, capacity_, 64)) return false;
     uint32_t& head = heads_[HashOf(pattern, moduleBase)];
     uint32_t found = head;
     while (found != kNoPattern &&
@@ -129,31 +262,78 @@ bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSiz
         kept.match = {};
         found = head = static_cast<uint32_t>(distinctCount_++);
     }
+    index = found;
+    return true;
+}
+
+bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern,
+                         uint32_t oldOffset, bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount,
+                         const CodePattern* callers, size_t callerCount) {
+    if (pattern.length == 0 || !StrongEnough(pattern) || count_ >= kMostSearchedEntries) return true;
+    if (count_ == capacity_ && !GrowArray(items_, capacity_, 64)) return false;
+    uint32_t found = 0;
+    if (!Intern(pattern, moduleBase, found)) return false;
+    uint32_t callerIndex[kMostCallers];
+    size_t callersKept = 0;
+    for (size_t k = 0; k < callerCount && k < kMostCallers && placesKnown; ++k) {
+        if (!callers[k].length || !StrongEnough(callers[k]) || callersKept_ >= kMostCallerPatterns) continue;
+        ++callersKept_;
+        if (!Intern(callers[k], moduleBase, callerIndex[callersKept])) return false;
+        ++callersKept;
+    }
+    // Old places are weighed only as the export writes them: its own among
+    // a handful.
+    bool own = false;
+    for (size_t t = 0; t < oldPlaceCount && t <= kMostTwins; ++t) own = own || oldPlaces[t] == oldOffset;
+    if (!placesKnown || pattern.unique || oldPlaceCount < 2 || oldPlaceCount > kMostTwins || !own) oldPlaceCount = 0;
+    while (placeCount_ + oldPlaceCount > placeCapacity_)
+        if (!GrowArray(places_, placeCapacity_, 64)) return false;
     Wanted& item = items_[count_++];
     item.entry = entry;
     item.moduleBase = moduleBase;
     item.moduleSize = moduleSize;
     item.distinct = found;
+    item.oldOffset = oldOffset;
+    item.oldPlaces = static_cast<uint32_t>(placeCount_);
+    item.placedAt = 0;
+    item.callerCount = static_cast<uint8_t>(callersKept);
+    for (size_t k = 0; k < callersKept; ++k) item.callers[k] = callerIndex[k];
     item.unique = pattern.unique;
+    item.placesKnown = placesKnown;
+    item.oldPlaceCount = static_cast<uint8_t>(oldPlaceCount);
+    for (size_t t = 0; t < oldPlaceCount; ++t) places_[placeCount_++] = oldPlaces[t];
     return true;
 }
+
+namespace {
+
+constexpr uint32_t kEnough = kMostTwins + 1;   // places of a pattern found, to weigh twins
+
+}  // namespace
 
 void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budget) {
     size_t count = 0;
     for (size_t i = 0; i < distinctCount_; ++i) count += distinct_[i].moduleBase == base;
     const CodePattern** patterns = static_cast<const CodePattern**>(std::malloc(count * sizeof *patterns));
     PatternMatch* matches = static_cast<PatternMatch*>(std::calloc(count, sizeof *matches));
-    if (patterns && matches) {
+    uint32_t* where = static_cast<uint32_t*>(std::malloc(count * kEnough * sizeof *where));
+    if (patterns && matches && where) {
         size_t next = 0;
-        for (size_t i = 0; i < distinctCount_; ++i)
-            if (distinct_[i].moduleBase == base) patterns[next++] = &distinct_[i].pattern;
+        for (size_t i = 0; i < distinctCount_; ++i) {
+            if (distinct_[i].moduleBase != base) continue;
+            distinct_[i].slot = static_cast<uint32_t>(next);
+            patterns[next++] = &distinct_[i].pattern;
+        }
         // A module that cannot be read, or no memory for the search: its
         // patterns are not found. No budget left to read it: not searched.
         ModuleCopy copy;
-        if (copy.Read(base, size, &budget) && SearchPatterns(copy.view(), patterns, count, matches, budget)) {
+        if (copy.Read(base, size, &budget) &&
+            SearchPatterns(copy.view(), patterns, count, matches, budget, kEnough, kMinFixedBytes, where)) {
             next = 0;
             for (size_t i = 0; i < distinctCount_; ++i)
                 if (distinct_[i].moduleBase == base) distinct_[i].match = matches[next++];
+            PlaceByOrder(base, where);
+            PlaceByCallers(base, copy.view());
         } else if (budget.left == 0) {
             for (size_t i = 0; i < distinctCount_; ++i)
                 if (distinct_[i].moduleBase == base) distinct_[i].match.givenUp = 1;
@@ -161,6 +341,57 @@ void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budg
     }
     std::free(patterns);
     std::free(matches);
+    std::free(where);
+}
+
+// The module's entries in the order of the old build: an entry whose pattern
+// was found at several places (up to kMostTwins, all of them known) is given
+// the one place that lies between its nearest uniquely placed neighbours,
+// when its old place too was the only one between theirs. No memory for it:
+// nothing is placed by order.
+void ImportPatterns::PlaceByOrder(uint32_t base, const uint32_t* where) {
+    size_t count = 0;
+    for (size_t i = 0; i < count_; ++i) count += items_[i].moduleBase == base;
+    OrderedMark* marks = static_cast<OrderedMark*>(std::calloc(count ? count : 1, sizeof *marks));
+    uint32_t* which = static_cast<uint32_t*>(std::malloc((count ? count : 1) * sizeof *which));
+    if (marks && which) {
+        size_t next = 0;
+        for (size_t i = 0; i < count_; ++i) {
+            const Wanted& item = items_[i];
+            if (item.moduleBase != base) continue;
+            const Distinct& kept = distinct_[item.distinct];
+            OrderedMark& mark = marks[next];
+            which[next++] = static_cast<uint32_t>(i);
+            mark.oldOffset = item.oldOffset;
+            mark.newOffset = kUnplaced;
+            CodePattern shape = {};
+            shape.length = kept.pattern.length;
+            shape.unique = item.unique;
+            const Placement placement = PlacementOf(shape, kept.match);
+            if (placement == Placement::kFound) {
+                mark.newOffset = kept.match.address - base;
+                continue;
+            }
+            // Every place must be known: not one left unsearched, none past the count.
+            if (placement != Placement::kAmbiguous || kept.match.givenUp || kept.match.count > kMostTwins) continue;
+            mark.twinCount = kept.match.count;
+            for (uint32_t t = 0; t < mark.twinCount; ++t) mark.twins[t] = where[kept.slot * kEnough + t] - base;
+            if (!item.placesKnown) {
+                mark.twinCount = 0;   // a list from before: as it always imported
+            } else if (item.unique) {
+                mark.oldTwinCount = 1;
+                mark.oldTwins[0] = item.oldOffset;
+            } else {
+                mark.oldTwinCount = item.oldPlaceCount;
+                for (uint32_t t = 0; t < mark.oldTwinCount; ++t) mark.oldTwins[t] = places_[item.oldPlaces + t];
+            }
+        }
+        PlaceTwinsByOrder(marks, count);
+        for (size_t k = 0; k < count; ++k)
+            if (marks[k].byOrder) items_[which[k]].placedAt = base + marks[k].newOffset;
+    }
+    std::free(marks);
+    std::free(which);
 }
 
 void ImportPatterns::Search() {
@@ -180,8 +411,37 @@ void ImportPatterns::Search() {
     std::free(searched);
 }
 
-bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t moduleBase, Placement& placement,
-                          uint32_t& address) const {
+// An entry still ambiguous whose callers, found again once each, call one
+// place: placed there when at least two agree, none calls elsewhere, and its
+// own pattern matches there.
+void ImportPatterns::PlaceByCallers(uint32_t base, const ModuleView& module) {
+    for (size_t i = 0; i < count_; ++i) {
+        Wanted& item = items_[i];
+        if (item.moduleBase != base || item.placedAt || item.callerCount < 2) continue;
+        const Distinct& kept = distinct_[item.distinct];
+        CodePattern shape = {};
+        shape.length = kept.pattern.length;
+        shape.unique = item.unique;
+        if (PlacementOf(shape, kept.match) != Placement::kAmbiguous) continue;
+        uint32_t chosen = 0, agreeing = 0;
+        bool against = false;
+        for (size_t k = 0; k < item.callerCount && !against; ++k) {
+            const PatternMatch& call = distinct_[item.callers[k]].match;
+            if (call.givenUp || call.count != 1) continue;   // not found again once: no word either way
+            uint32_t target = 0;
+            if (!CallTarget(module, call.address, target) || (agreeing && target != chosen)) {
+                against = true;
+                continue;
+            }
+            chosen = target;
+            ++agreeing;
+        }
+        if (!against && agreeing >= 2 && PatternFitsAt(module, kept.pattern, chosen)) item.placedAt = chosen;
+    }
+}
+
+bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t oldOffset, uint32_t moduleBase,
+                          Placement& placement, uint32_t& address) const {
     if (pattern.length == 0 || !StrongEnough(pattern)) return false;
     placement = Placement::kNotSearched;
     address = 0;
@@ -196,10 +456,15 @@ bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t m
     if (low == count_ || items_[low].entry != entry) return true;
     const Wanted& item = items_[low];
     const Distinct& kept = distinct_[item.distinct];
-    if (item.moduleBase != moduleBase || item.unique != pattern.unique || !SamePattern(kept.pattern, pattern))
+    if (item.moduleBase != moduleBase || item.oldOffset != oldOffset || item.unique != pattern.unique ||
+        !SamePattern(kept.pattern, pattern))
         return true;
     placement = PlacementOf(pattern, kept.match);
     address = kept.match.address;
+    if (placement == Placement::kAmbiguous && item.placedAt) {
+        placement = Placement::kFound;
+        address = item.placedAt;
+    }
     return true;
 }
 

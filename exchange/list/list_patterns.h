@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/call_sites.h"
 #include "core/code_pattern.h"
 #include "core/pattern_search.h"
+#include "core/twin_order.h"
 
 namespace zt {
 
@@ -24,29 +26,49 @@ public:
 
     // The pattern of the bookmark at address, or null when it has none (in
     // no module, outside its code, unreadable, too few fixed bytes, the
-    // budget spent, or no memory to make it).
-    const CodePattern* For(uint32_t address);
+    // budget spent, or no memory to make it). With places: when the pattern
+    // is not unique in the module and occurs there at most kMostTwins times,
+    // *placeCount (else 0) of its places, each the bookmark's byte as an
+    // offset from the module's base, ascending, go to places.
+    const CodePattern* For(uint32_t address, uint32_t* places = nullptr, size_t* placeCount = nullptr);
+    // After For(address): the patterns of up to kMostCallers places that
+    // call the bookmark's address, when its pattern is not unique, each
+    // unique in the module and on the call's E8 byte; returns how many.
+    size_t CallersOf(uint32_t address, const CodePattern** callers) const;
     // Bookmarks left without a pattern because the budget ran out.
     size_t givenUp() const { return givenUp_; }
 
 private:
     bool MakeFor(uint32_t base, uint32_t size);
+    void FindPlaces(const ModuleView& module);
+    void FindCallers(const ModuleView& module);
+    size_t IndexOf(uint32_t address) const;
 
     uint32_t base_ = 0;
     uint32_t size_ = 0;
     uint32_t* addresses_ = nullptr;
     CodePattern* patterns_ = nullptr;
+    uint32_t* places_ = nullptr;        // kMostTwins for each bookmark
+    uint8_t* placeCounts_ = nullptr;
+    uint32_t* callerSlots_ = nullptr;   // of each bookmark, into callers_, or none
+    CodePattern* callers_ = nullptr;    // kMostCallers a slot
+    uint8_t* callerCounts_ = nullptr;   // a slot
     size_t count_ = 0;
     size_t givenUp_ = 0;
     WorkBudget budget_;
 };
 
 // An import searches the patterns of at most this many entries; later ones
-// are not searched (and counted so). Memory then stays under about 12 MB
-// besides the copy of the module searched: about 20 bytes an entry, and
-// about 220 bytes for each pattern that differs from the others of its
-// module.
+// are not searched (and counted so). Memory then stays under about 21 MB
+// besides the copy of the module searched: about 52 bytes an entry, 32 more
+// for one with old places, about 225 bytes for each pattern that differs
+// from the others of its module (callers' patterns among them, at most
+// kMostCallerPatterns), and while its module is searched 44 bytes for each
+// such pattern and 80 for each entry.
 constexpr size_t kMostSearchedEntries = 50000;
+// And the patterns of at most this many callers, all entries together
+// (about 225 bytes each); later ones are passed over.
+constexpr size_t kMostCallerPatterns = 10000;
 
 // At import: entries of another build, by their number in the list.
 class ImportPatterns {
@@ -56,21 +78,35 @@ public:
     ImportPatterns& operator=(const ImportPatterns&) = delete;
     ~ImportPatterns();
 
-    // Entries come in ascending numbers. An empty pattern, or one with too
-    // few fixed bytes, is not kept: its entry goes as one without a pattern.
-    // Past kMostSearchedEntries, entries are not kept either, and are not
+    // Entries come in ascending numbers, each with its offset in the old
+    // build and, when its pattern was not unique there, that pattern's
+    // places in the old build (used only when its own offset is among 2 to
+    // kMostTwins of them); placesKnown: the writer records such places (else
+    // the order places nothing for the entry). An empty pattern, or one with too few fixed
+    // bytes, is not kept: its entry goes as one without a pattern. Past
+    // kMostSearchedEntries, entries are not kept either, and are not
     // searched. False when memory ran out.
-    bool Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern);
+    // With placesKnown, callers (patterns of the places that called the
+    // bookmark in the old build) are searched too: an entry still ambiguous
+    // after the order goes where two or more of them found again call, when
+    // none calls elsewhere and its own pattern was found there.
+    bool Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern, uint32_t oldOffset,
+             bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount, const CodePattern* callers = nullptr,
+             size_t callerCount = 0);
     // Searches every module's patterns in its code, one pass each, all
-    // within one work budget.
+    // within one work budget; then settles, module by module, what the
+    // order of the entries decides among the places of patterns found more
+    // than once (PlaceTwinsByOrder).
     void Search();
     // What the search made of the entry's pattern, taken only when the entry
-    // holds the pattern (with its uniqueness) and the module base it was
-    // added with: otherwise (the file changed between the reads, or the
-    // entry was past the limit) kNotSearched. False when the pattern is one
-    // Add does not keep: the entry goes as one without a pattern.
-    bool Find(unsigned entry, const CodePattern& pattern, uint32_t moduleBase, Placement& placement,
-              uint32_t& address) const;
+    // holds the pattern (with its uniqueness), the old offset and the module
+    // base it was added with: otherwise (the file changed between the reads,
+    // or the entry was past the limit) kNotSearched. An ambiguous pattern
+    // that the order or the callers decided is kFound there. False when the
+    // pattern is one Add does not keep: the entry goes as one without a
+    // pattern.
+    bool Find(unsigned entry, const CodePattern& pattern, uint32_t oldOffset, uint32_t moduleBase,
+              Placement& placement, uint32_t& address) const;
     size_t count() const { return count_; }
 
 private:
@@ -78,17 +114,28 @@ private:
         unsigned entry;
         uint32_t moduleBase;
         uint32_t moduleSize;
-        uint32_t distinct;   // its pattern among distinct_
+        uint32_t distinct;    // its pattern among distinct_
+        uint32_t oldOffset;
+        uint32_t oldPlaces;   // its first old place in places_
+        uint32_t placedAt;    // the address the order or the callers chose, or 0
+        uint32_t callers[kMostCallers];   // its callers' patterns among distinct_
+        uint8_t callerCount;
         uint8_t unique;
+        uint8_t placesKnown;
+        uint8_t oldPlaceCount;
     };
     // A pattern as it came (uniqueness aside), once for each module.
     struct Distinct {
         CodePattern pattern;
         uint32_t moduleBase;
         uint32_t next;       // the next of the same hash
+        uint32_t slot;       // its place in its module's search
         PatternMatch match;
     };
     void SearchModule(uint32_t base, uint32_t size, WorkBudget& budget);
+    void PlaceByOrder(uint32_t base, const uint32_t* where);
+    void PlaceByCallers(uint32_t base, const ModuleView& module);
+    bool Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index);
 
     Wanted* items_ = nullptr;
     size_t count_ = 0;
@@ -97,6 +144,10 @@ private:
     size_t distinctCount_ = 0;
     size_t distinctCapacity_ = 0;
     uint32_t* heads_ = nullptr;   // of distinct_, by a hash of the pattern and module
+    uint32_t* places_ = nullptr;  // the entries' old places
+    size_t placeCount_ = 0;
+    size_t placeCapacity_ = 0;
+    size_t callersKept_ = 0;
 };
 
 // Whether the instruction recorded and the one found now are the same,
