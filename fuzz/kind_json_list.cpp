@@ -561,7 +561,7 @@ void MutateValues(Session& session, Input& input, uint32_t which) {
         ListEntry& entry = list.entries[rng.Below(uint32_t(list.entries.size()))];
         switch (rng.Below(5)) {
         case 0: entry.name = OverlongText(rng, kNameWidth); break;
-        case 1: entry.comment = OverlongText(rng, kCommentField); break;
+        case 1: entry.comment = OverlongText(rng, kCommentField), entry.hasComment = true; break;
         case 2: entry.original = OverlongText(rng, kDisassemblyField); break;
         case 3: entry.current = OverlongText(rng, kDisassemblyField); break;
         default: entry.module = OverlongText(rng, kModuleWidth); break;
