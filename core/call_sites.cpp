@@ -1,5 +1,6 @@
 #include "core/call_sites.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zt {
@@ -66,14 +67,7 @@ bool FindCallSites(const ModuleView& module, const uint32_t* targets, size_t cou
             if (module.bytes[rva] != 0xE8) continue;
             uint32_t target;
             if (!CallTarget(module, module.base + rva, target)) continue;
-            size_t low = 0, high = count;
-            while (low < high) {
-                const size_t middle = low + (high - low) / 2;
-                if (targets[middle] < target)
-                    low = middle + 1;
-                else
-                    high = middle;
-            }
+            const size_t low = static_cast<size_t>(std::lower_bound(targets, targets + count, target) - targets);
             if (low == count || targets[low] != target || siteCounts[low] >= kMostCallers) continue;
             sites[low * kMostCallers + siteCounts[low]++] = module.base + rva;
         }

@@ -1,5 +1,6 @@
 #include "exchange/list/list_patterns.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -177,14 +178,7 @@ bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
 }
 
 size_t ExportPatterns::IndexOf(uint32_t address) const {
-    size_t low = 0, high = count_;
-    while (low < high) {
-        const size_t middle = low + (high - low) / 2;
-        if (addresses_[middle] < address)
-            low = middle + 1;
-        else
-            high = middle;
-    }
+    const size_t low = static_cast<size_t>(std::lower_bound(addresses_, addresses_ + count_, address) - addresses_);
     return low < count_ && addresses_[low] == address ? low : count_;
 }
 
