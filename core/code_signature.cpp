@@ -29,6 +29,9 @@ struct Draft {
     uint8_t forwardLimit;  // where the code after the bookmark's routine begins, or forwardLength
     uint8_t backLimit;     // how far back the bookmark's routine goes, or backLength
     uint8_t bestStep;
+    uint8_t afterFlowEnd;  // the longest reading of the bytes before ends where the flow ended
+    uint8_t flowEndBack;   // and how far back that reading's last instruction that is no filler starts
+    uint8_t backAtLeast;   // bytes before the bookmark that every step takes
     uint32_t bestCount;
     uint8_t forward[kPatternForward];
     uint8_t forwardFixed[kPatternForward];
@@ -133,10 +136,28 @@ bool IsFiller(const uint8_t* code, const X86Fields& f) {
 // Compilers start routines at multiples of this, after filler.
 constexpr uint32_t kRoutineAlignment = 16;
 
+// The padding between routines: filler, but not a move of a register to
+// itself, which may open a routine (mov edi,edi).
+bool IsPadding(const uint8_t* code, const X86Fields& f) {
+    return IsFiller(code, f) && !((code[0] == 0x89 || code[0] == 0x8B) && f.length == 2);
+}
+
+// A bookmark on the padding after a routine's end lies between two routines
+// whose order the next build may change: its pattern takes both, the end of
+// the one before as well as the start of the one after.
+bool StartsInPadding(const ModuleView& module, const CodeRange& range, const Draft& d) {
+    X86Fields f;
+    return d.afterFlowEnd && d.rva % kRoutineAlignment != 0 &&
+           DecodeX86(module.bytes + d.rva, range.end - d.rva, &f) && Readable(module, d.rva, f.length) &&
+           IsPadding(module.bytes + d.rva, f);
+}
+
 void WalkForward(const ModuleView& module, const CodeRange& range, Draft* d) {
     uint32_t at = d->rva;
     bool flowEnded = false;
     bool trapped = false;
+    if (StartsInPadding(module, range, *d))
+        d->backAtLeast = static_cast<uint8_t>(std::min<size_t>(d->backLimit, std::max<size_t>(8, d->flowEndBack)));
     while (at < range.end) {
         const size_t room = std::min<size_t>(kPatternForward - d->forwardLength, range.end - at);
         X86Fields f;
@@ -192,11 +213,17 @@ void WalkBack(const ModuleView& module, const CodeRange& range, Draft* d) {
         for (at = from + static_cast<uint32_t>(skip); at < d->rva; at += f.length) {
             DecodeX86(module.bytes + at, d->rva - at, &f);
             MarkInstruction(module, at, f, reading + (at - from));
-            if (!IsFiller(module.bytes + at, f)) flowEnded = EndsFlow(module.bytes + at, f);
+            if (!IsFiller(module.bytes + at, f)) {
+                flowEnded = EndsFlow(module.bytes + at, f);
+                if (!any) d->flowEndBack = static_cast<uint8_t>(d->rva - at);
+            }
             const uint32_t end = at + f.length;
             if (((flowEnded && end % kRoutineAlignment == 0) || IsTrap(module.bytes + at, f)) && d->rva - end < d->backLimit)
                 d->backLimit = static_cast<uint8_t>(d->rva - end);
         }
+        // The longest reading is the likeliest: instructions fall into step
+        // within a few bytes.
+        if (!any) d->afterFlowEnd = flowEnded;
         for (size_t i = 0; i < limit; ++i) fixed[i] = static_cast<uint8_t>(any ? fixed[i] & reading[i] : reading[i]);
         any = true;
     }
@@ -213,7 +240,7 @@ void Compose(const Draft& d, size_t step, CodePattern* p) {
         }
     }
     forward = std::min<size_t>(forward, d.forwardLimit);
-    const size_t back = std::min<size_t>(kSteps[step].back, d.backLimit);
+    const size_t back = std::min<size_t>(std::max<size_t>(kSteps[step].back, d.backAtLeast), d.backLimit);
     std::memcpy(p->bytes, d.back + kPatternBack - back, back);
     std::memcpy(p->fixed, d.backFixed + kPatternBack - back, back);
     std::memcpy(p->bytes + back, d.forward, forward);
@@ -262,8 +289,8 @@ bool BuildPatterns(const ModuleView& module, const uint32_t* addresses, size_t c
             d.done = 1;  // no pattern
             continue;
         }
-        WalkForward(module, *range, &d);
         WalkBack(module, *range, &d);
+        WalkForward(module, *range, &d);
         d.bestCount = 0xFFFFFFFF;
         if (!d.endCount) d.done = 1;
     }

@@ -324,7 +324,7 @@ struct Placed {
 
 struct Outcome {
     std::vector<Placed> placed;
-    unsigned notLoaded = 0, notUnique = 0, outside = 0, otherBuild = 0, searched = 0;
+    unsigned notLoaded = 0, notUnique = 0, outside = 0, otherBuild = 0, searched = 0, noPattern = 0;
     std::string otherModule;
     bool otherModules = false;
 };
@@ -388,6 +388,12 @@ Outcome Place(const BookmarkList& list) {
             outcome.placed.push_back({base, i, true, true, HostFindModule(base)->size});
             continue;
         }
+        // A list that makes patterns and has none for it: its offset is the
+        // old build's, and it goes nowhere.
+        if (otherBuild && list.placesRecorded) {
+            ++outcome.noPattern;
+            continue;
+        }
         const uint32_t address = stayed && !otherBuild ? entry.address : base + entry.offset;
         outcome.placed.push_back({address, i, otherBuild});
         if (otherBuild) {
@@ -406,6 +412,7 @@ std::string Status(const Outcome& outcome) {
         text += ", " + std::to_string(outcome.otherBuild) + " from other builds of their modules (disabled)";
     else if (outcome.otherBuild)
         text += ", " + std::to_string(outcome.otherBuild) + " from another build of " + outcome.otherModule + " (disabled)";
+    if (outcome.noPattern) text += ", " + std::to_string(outcome.noPattern) + " without a code pattern";
     const unsigned skipped = outcome.notLoaded + outcome.notUnique + outcome.outside;
     if (skipped) {
         text += ", " + std::to_string(skipped) + " skipped (";
@@ -1136,9 +1143,11 @@ void CheckSearchedCounts(Session& session, const Outcome& outcome, size_t entrie
     const unsigned imported = Leading(flash, "Zentrilo: "), found = CountBefore(flash, " found in the new build"),
                    notFound = CountBefore(flash, " not found"), ambiguous = CountBefore(flash, " ambiguous"),
                    notSearched = CountBefore(flash, " not searched"), skipped = CountBefore(flash, " skipped ("),
+                   noPattern = CountBefore(flash, " without a code pattern"),
                    disabled = std::max(CountBefore(flash, " from another build of "), CountBefore(flash, " from other builds "));
     const unsigned known = unsigned(outcome.placed.size()) - outcome.searched;
-    if (imported + notFound + ambiguous + notSearched + skipped != entries || imported != known + found ||
+    if (imported + notFound + ambiguous + notSearched + noPattern + skipped != entries || imported != known + found ||
+        noPattern != outcome.noPattern ||
         found + notFound + ambiguous + notSearched != outcome.searched ||
         skipped != outcome.notLoaded + outcome.notUnique + outcome.outside ||
         disabled != outcome.otherBuild)

@@ -96,6 +96,24 @@ TEST(CodeSignature, SameRoutineTwice) {
     EXPECT_EQ(zt::Placement::kAmbiguous, zt::PlacementOf(p, found));
 }
 
+// A bookmark on the padding after a routine's ret lies between two routines:
+// its pattern takes the end of the one before too, so that it is not found
+// in front of the routine after it when another routine now comes first.
+TEST(CodeSignature, PaddingBetweenRoutines) {
+    const std::initializer_list<uint8_t> next = {0x8B, 0x44, 0x24, 0x04, 0xC1, 0xE0, 0x05, 0x03, 0x05,
+                                                 0x00, 0x71, 0x00, 0x00, 0xC3};
+    CodeModule a(0x10000000);
+    a.Put(0x1000, {0xB8, 0x01, 0x00, 0x00, 0x00, 0xC2, 0x0C, 0x00, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90});
+    a.Put(0x1010, next);
+    const zt::CodePattern p = Build(a, {0x100A})[0];
+    EXPECT_LE(7, p.position);
+
+    CodeModule b(0x20000000);
+    b.Put(0x1000, {0x31, 0xC0, 0xC3, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90});
+    b.Put(0x1010, next);
+    EXPECT_EQ(zt::Placement::kNotFound, zt::PlacementOf(p, Search(b, {p})[0]));
+}
+
 // Unreadable, outside the code, outside the module; and a jump table after
 // `jmp [eax*4+table]` in a relocated module, whose every byte is a wildcard:
 // a pattern with too few fixed bytes would be refused by the reader, and

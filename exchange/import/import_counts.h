@@ -26,6 +26,7 @@ struct ImportCounts {
     unsigned foundDisabled;   // of those, disabled: the instruction there is another
     unsigned notFound;        // of another build, their pattern not found
     unsigned ambiguous;       // of another build, their pattern found more than once
+    unsigned noPattern;       // of another build, without a pattern where the list makes them
     unsigned notSearched;     // of another build, their pattern not searched (time or size limit, or changed since)
     unsigned fallback;        // entries placed in the module of the shown block instead of their own
     // Skipped, by reason.

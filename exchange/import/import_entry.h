@@ -63,6 +63,11 @@ struct ImportEntry {
     // hasOldPlaces: the writer records them (a list from before it had
     // none: its twins are not placed by order).
     bool hasOldPlaces;
+    // Bookmarks: the list's writer gives every bookmark of a module a code
+    // pattern where one can be made, so that one of another build without
+    // a pattern to search could not be found again: it is not placed by its
+    // offset, which is the old build's.
+    bool patternsMade;
     uint8_t oldPlaceCount;
     uint32_t oldPlaces[kMostTwins];
     // With such a pattern: the patterns of places that called the bookmark

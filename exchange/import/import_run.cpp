@@ -113,6 +113,10 @@ private:
             ++counts_.notSearched;
             return;
         }
+        if (target.otherBuild && !searched && entry.patternsMade) {
+            ++counts_.noPattern;
+            return;
+        }
         const uint32_t address = searched ? found : target.address;
         if (!ApplyBookmarkEntry(entry, address)) {
             ++counts_.notStored;

@@ -41,6 +41,7 @@ void FlashImportOutcome(const ImportCounts& counts, const ImportOptions& options
     if (counts.notFound) AppendText(text, ", %u not found", counts.notFound);
     if (counts.ambiguous) AppendText(text, ", %u ambiguous", counts.ambiguous);
     if (counts.notSearched) AppendText(text, ", %u not searched (time or size limit)", counts.notSearched);
+    if (counts.noPattern) AppendText(text, ", %u without a code pattern", counts.noPattern);
     CountedReason reasons[6 + kPassedOverReasons + 1] = {{counts.inNoModule, "in no module"},
                                                          {counts.notLoaded, "module not loaded"},
                                                          {counts.notUnique, "module name not unique"},

@@ -268,6 +268,7 @@ private:
     bool EndEntry() {
         ImportEntry& entry = entry_;
         if (!entry.hasAddress) return Fail("bookmark %u has no address", entryNumber_);
+        entry.patternsMade = placesRecorded_;
         // A pattern that is none (another writer's fault) is passed over:
         // the entry goes as one without.
         if (pattern_[0] && ParsePattern(pattern_, patternPosition_, &entry.pattern)) {
