@@ -10,6 +10,7 @@
 
 #include "core/call_sites.h"
 #include "core/code_signature.h"
+#include "core/twin_follow.h"
 #include "core/twin_order.h"
 #include "core/x86_length.h"
 
@@ -295,7 +296,9 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
 }
 
 std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
-                                        std::vector<bool>* byOrder, std::vector<bool>* byCallers) {
+                                        std::vector<bool>* byOrder, std::vector<bool>* byCallers,
+                                        std::vector<bool>* byFollowing) {
+    if (byFollowing) byFollowing->assign(marks.size(), false);
     std::vector<zt::CodePattern> patterns;
     std::vector<Outcome> outcomes = SearchDirectly(a, b, marks, &patterns);
     const uint32_t enough = zt::kMostTwins + 1;
@@ -387,6 +390,23 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
         outcomes[i].kind = Outcome::kPlaced;
         outcomes[i].address = chosen;
         if (byCallers) (*byCallers)[i] = true;
+    }
+
+    // Then the twins that follow a placed neighbour of their routine.
+    std::vector<zt::FollowingMark> following(marks.size());
+    for (size_t i = 0; i < marks.size(); ++i) {
+        const bool placed = outcomes[i].kind == Outcome::kPlaced;
+        following[i] = {ordered[i].oldOffset, placed ? outcomes[i].address - b.view.base : zt::kUnplaced, &patterns[i],
+                        uint8_t(!placed && !found[i].givenUp &&
+                                zt::PlacementOf(patterns[i], found[i]) == zt::Placement::kAmbiguous),
+                        0};
+    }
+    zt::FollowPlacedNeighbours(b.view, following.data(), following.size());
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!following[i].followed) continue;
+        outcomes[i].kind = Outcome::kPlaced;
+        outcomes[i].address = b.view.base + following[i].newOffset;
+        if (byFollowing) (*byFollowing)[i] = true;
     }
     return outcomes;
 }

@@ -23,6 +23,7 @@
 #include "core/code_signature.h"
 #include "core/module_view.h"
 #include "core/pattern_search.h"
+#include "core/twin_follow.h"
 #include "core/twin_order.h"
 #include "rebuild_score.h"
 
@@ -105,8 +106,18 @@ void TwinsByOrder(const Build& a, const Build& b, const std::vector<rebuild::Boo
         }
     }
     const size_t placed = zt::PlaceTwinsByOrder(ordered.data(), ordered.size());
+    // Then twins that follow a placed neighbour of their routine.
+    std::vector<zt::FollowingMark> following(marks.size());
+    for (size_t i = 0; i < marks.size(); ++i)
+        following[i] = {ordered[i].oldOffset, ordered[i].newOffset, &patterns[i],
+                        uint8_t(zt::PlacementOf(patterns[i], found[i]) == zt::Placement::kAmbiguous), 0};
+    const size_t followed = zt::FollowPlacedNeighbours(b.view, following.data(), following.size());
     const double seconds = Seconds(start);
     for (size_t i = 0; i < marks.size(); ++i) {
+        if (following[i].followed) {
+            ordered[i].byOrder = 1;
+            ordered[i].newOffset = following[i].newOffset;
+        }
         if (!ordered[i].byOrder) continue;
         outcomes[i].kind = rebuild::Outcome::kPlaced;
         outcomes[i].address = b.view.base + ordered[i].newOffset;
@@ -120,7 +131,8 @@ void TwinsByOrder(const Build& a, const Build& b, const std::vector<rebuild::Boo
     }
     all.Add(first);
     all.Add(fifth);
-    std::printf("\nwith twins by order (%zu placed by order; search and order %.3f s):\n", placed, seconds);
+    std::printf("\nwith twins by order (%zu placed by order, %zu following a neighbour; search and order %.3f s):\n",
+                placed, followed, seconds);
     rebuild::Print("all", all);
 }
 

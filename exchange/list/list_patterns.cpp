@@ -328,6 +328,7 @@ void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budg
                 if (distinct_[i].moduleBase == base) distinct_[i].match = matches[next++];
             PlaceByOrder(base, where);
             PlaceByCallers(base, copy.view());
+            FollowNeighbours(base, copy.view());
         } else if (budget.left == 0) {
             for (size_t i = 0; i < distinctCount_; ++i)
                 if (distinct_[i].moduleBase == base) distinct_[i].match.givenUp = 1;
@@ -432,6 +433,41 @@ void ImportPatterns::PlaceByCallers(uint32_t base, const ModuleView& module) {
         }
         if (!against && agreeing >= 2 && PatternFitsAt(module, kept.pattern, chosen)) item.placedAt = chosen;
     }
+}
+
+// An entry still ambiguous goes with a neighbour of its routine that was
+// placed, when one of their patterns covers the other's old place and its own
+// matches there. No memory for it: nothing is placed so.
+void ImportPatterns::FollowNeighbours(uint32_t base, const ModuleView& module) {
+    size_t count = 0;
+    for (size_t i = 0; i < count_; ++i) count += items_[i].moduleBase == base;
+    FollowingMark* marks = static_cast<FollowingMark*>(std::calloc(count ? count : 1, sizeof *marks));
+    uint32_t* which = static_cast<uint32_t*>(std::malloc((count ? count : 1) * sizeof *which));
+    if (marks && which) {
+        size_t next = 0;
+        for (size_t i = 0; i < count_; ++i) {
+            const Wanted& item = items_[i];
+            if (item.moduleBase != base) continue;
+            const Distinct& kept = distinct_[item.distinct];
+            CodePattern shape = {};
+            shape.length = kept.pattern.length;
+            shape.unique = item.unique;
+            const Placement placement = PlacementOf(shape, kept.match);
+            FollowingMark& mark = marks[next];
+            which[next++] = static_cast<uint32_t>(i);
+            mark.oldOffset = item.oldOffset;
+            mark.pattern = &kept.pattern;
+            mark.newOffset = item.placedAt                      ? item.placedAt - base
+                             : placement == Placement::kFound ? kept.match.address - base
+                                                              : kUnplaced;
+            mark.ambiguous = placement == Placement::kAmbiguous && !kept.match.givenUp && item.placesKnown;
+        }
+        FollowPlacedNeighbours(module, marks, count);
+        for (size_t k = 0; k < count; ++k)
+            if (marks[k].followed) items_[which[k]].placedAt = base + marks[k].newOffset;
+    }
+    std::free(marks);
+    std::free(which);
 }
 
 bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t oldOffset, uint32_t moduleBase,

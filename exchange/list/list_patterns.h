@@ -9,6 +9,7 @@
 #include "core/call_sites.h"
 #include "core/code_pattern.h"
 #include "core/pattern_search.h"
+#include "core/twin_follow.h"
 #include "core/twin_order.h"
 
 namespace zt {
@@ -135,6 +136,7 @@ private:
     void SearchModule(uint32_t base, uint32_t size, WorkBudget& budget);
     void PlaceByOrder(uint32_t base, const uint32_t* where);
     void PlaceByCallers(uint32_t base, const ModuleView& module);
+    void FollowNeighbours(uint32_t base, const ModuleView& module);
     bool Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index);
 
     Wanted* items_ = nullptr;
