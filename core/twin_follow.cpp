@@ -1,6 +1,5 @@
 #include "core/twin_follow.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "core/call_sites.h"
@@ -33,16 +32,8 @@ size_t FollowPlacedNeighbours(const ModuleView& module, FollowingMark* marks, si
     uint32_t* before = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
     size_t placed = 0;
     if (order && before) {
-        for (size_t i = 0; i < count; ++i) {
-            order[i] = static_cast<uint32_t>(i);
-            marks[i].followed = 0;
-        }
-        // A heap sort: no memmove from the C runtime, as std::sort would bring.
-        const auto older = [&](uint32_t a, uint32_t b) {
-            return marks[a].oldOffset < marks[b].oldOffset || (marks[a].oldOffset == marks[b].oldOffset && a < b);
-        };
-        std::make_heap(order, order + count, older);
-        std::sort_heap(order, order + count, older);
+        for (size_t i = 0; i < count; ++i) marks[i].followed = 0;
+        SortByOldOffset(marks, order, count);
         uint32_t last = kUnplaced;
         for (size_t k = 0; k < count; ++k) {
             before[order[k]] = last;

@@ -40,16 +40,8 @@ size_t PlaceTwinsByOrder(OrderedMark* marks, size_t count) {
     uint8_t* trusted = static_cast<uint8_t*>(std::malloc(count));
     size_t placed = 0;
     if (order && tails && back && trusted) {
-        for (size_t i = 0; i < count; ++i) {
-            order[i] = static_cast<uint32_t>(i);
-            marks[i].byOrder = 0;
-        }
-        // A heap sort: no memmove from the C runtime, as std::sort would bring.
-        const auto older = [&](uint32_t a, uint32_t b) {
-            return marks[a].oldOffset < marks[b].oldOffset || (marks[a].oldOffset == marks[b].oldOffset && a < b);
-        };
-        std::make_heap(order, order + count, older);
-        std::sort_heap(order, order + count, older);
+        for (size_t i = 0; i < count; ++i) marks[i].byOrder = 0;
+        SortByOldOffset(marks, order, count);
         KeepOrderedAnchors(marks, order, count, tails, back, trusted);
         // The nearest trusted anchor before each mark, then after it.
         uint32_t before = kUnplaced;

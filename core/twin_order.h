@@ -11,6 +11,7 @@
 // only one of its pattern between those neighbours. Pure code: no host calls.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -28,6 +29,19 @@ struct OrderedMark {
     uint32_t oldTwins[kMostTwins];
     uint8_t byOrder;      // out: 1 when placed here
 };
+
+// order[0..count) gets the marks' indices in the order of their old offsets
+// (ties by index). A heap sort: no memmove from the C runtime, as std::sort
+// would bring.
+template <typename Mark>
+void SortByOldOffset(const Mark* marks, uint32_t* order, size_t count) {
+    for (size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
+    const auto older = [&](uint32_t a, uint32_t b) {
+        return marks[a].oldOffset < marks[b].oldOffset || (marks[a].oldOffset == marks[b].oldOffset && a < b);
+    };
+    std::make_heap(order, order + count, older);
+    std::sort_heap(order, order + count, older);
+}
 
 // Places what the order decides among marks of one module (any order);
 // returns how many it placed. False-free: with no memory it places none.

@@ -339,30 +339,42 @@ void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budg
     std::free(where);
 }
 
+size_t ImportPatterns::ItemsOf(uint32_t base, uint32_t* which) const {
+    size_t count = 0;
+    for (size_t i = 0; i < count_; ++i) {
+        if (items_[i].moduleBase != base) continue;
+        if (which) which[count] = static_cast<uint32_t>(i);
+        ++count;
+    }
+    return count;
+}
+
+Placement ImportPatterns::PlacementOfItem(const Wanted& item) const {
+    const Distinct& kept = distinct_[item.distinct];
+    CodePattern shape = {};
+    shape.length = kept.pattern.length;
+    shape.unique = item.unique;
+    return PlacementOf(shape, kept.match);
+}
+
 // The module's entries in the order of the old build: an entry whose pattern
 // was found at several places (up to kMostTwins, all of them known) is given
 // the one place that lies between its nearest uniquely placed neighbours,
 // when its old place too was the only one between theirs. No memory for it:
 // nothing is placed by order.
 void ImportPatterns::PlaceByOrder(uint32_t base, const uint32_t* where) {
-    size_t count = 0;
-    for (size_t i = 0; i < count_; ++i) count += items_[i].moduleBase == base;
+    const size_t count = ItemsOf(base, nullptr);
     OrderedMark* marks = static_cast<OrderedMark*>(std::calloc(count ? count : 1, sizeof *marks));
     uint32_t* which = static_cast<uint32_t*>(std::malloc((count ? count : 1) * sizeof *which));
     if (marks && which) {
-        size_t next = 0;
-        for (size_t i = 0; i < count_; ++i) {
-            const Wanted& item = items_[i];
-            if (item.moduleBase != base) continue;
+        ItemsOf(base, which);
+        for (size_t k = 0; k < count; ++k) {
+            const Wanted& item = items_[which[k]];
             const Distinct& kept = distinct_[item.distinct];
-            OrderedMark& mark = marks[next];
-            which[next++] = static_cast<uint32_t>(i);
+            OrderedMark& mark = marks[k];
             mark.oldOffset = item.oldOffset;
             mark.newOffset = kUnplaced;
-            CodePattern shape = {};
-            shape.length = kept.pattern.length;
-            shape.unique = item.unique;
-            const Placement placement = PlacementOf(shape, kept.match);
+            const Placement placement = PlacementOfItem(item);
             if (placement == Placement::kFound) {
                 mark.newOffset = kept.match.address - base;
                 continue;
@@ -414,10 +426,7 @@ void ImportPatterns::PlaceByCallers(uint32_t base, const ModuleView& module) {
         Wanted& item = items_[i];
         if (item.moduleBase != base || item.placedAt || item.callerCount < 2) continue;
         const Distinct& kept = distinct_[item.distinct];
-        CodePattern shape = {};
-        shape.length = kept.pattern.length;
-        shape.unique = item.unique;
-        if (PlacementOf(shape, kept.match) != Placement::kAmbiguous) continue;
+        if (PlacementOfItem(item) != Placement::kAmbiguous) continue;
         uint32_t chosen = 0, agreeing = 0;
         bool against = false;
         for (size_t k = 0; k < item.callerCount && !against; ++k) {
@@ -439,22 +448,16 @@ void ImportPatterns::PlaceByCallers(uint32_t base, const ModuleView& module) {
 // placed, when one of their patterns covers the other's old place and its own
 // matches there. No memory for it: nothing is placed so.
 void ImportPatterns::FollowNeighbours(uint32_t base, const ModuleView& module) {
-    size_t count = 0;
-    for (size_t i = 0; i < count_; ++i) count += items_[i].moduleBase == base;
+    const size_t count = ItemsOf(base, nullptr);
     FollowingMark* marks = static_cast<FollowingMark*>(std::calloc(count ? count : 1, sizeof *marks));
     uint32_t* which = static_cast<uint32_t*>(std::malloc((count ? count : 1) * sizeof *which));
     if (marks && which) {
-        size_t next = 0;
-        for (size_t i = 0; i < count_; ++i) {
-            const Wanted& item = items_[i];
-            if (item.moduleBase != base) continue;
+        ItemsOf(base, which);
+        for (size_t k = 0; k < count; ++k) {
+            const Wanted& item = items_[which[k]];
             const Distinct& kept = distinct_[item.distinct];
-            CodePattern shape = {};
-            shape.length = kept.pattern.length;
-            shape.unique = item.unique;
-            const Placement placement = PlacementOf(shape, kept.match);
-            FollowingMark& mark = marks[next];
-            which[next++] = static_cast<uint32_t>(i);
+            const Placement placement = PlacementOfItem(item);
+            FollowingMark& mark = marks[k];
             mark.oldOffset = item.oldOffset;
             mark.pattern = &kept.pattern;
             mark.newOffset = item.placedAt                      ? item.placedAt - base

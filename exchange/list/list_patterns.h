@@ -134,6 +134,11 @@ private:
         PatternMatch match;
     };
     void SearchModule(uint32_t base, uint32_t size, WorkBudget& budget);
+    // The entries of the module at base: how many, and their indices into
+    // items_ in which (when given).
+    size_t ItemsOf(uint32_t base, uint32_t* which) const;
+    // What the search made of the entry's pattern, with its uniqueness.
+    Placement PlacementOfItem(const Wanted& item) const;
     void PlaceByOrder(uint32_t base, const uint32_t* where);
     void PlaceByCallers(uint32_t base, const ModuleView& module);
     void FollowNeighbours(uint32_t base, const ModuleView& module);
