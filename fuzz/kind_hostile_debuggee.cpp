@@ -261,8 +261,9 @@ void HostileDebuggeeInput(Session& session) {
     const std::string flash = session.Flashes().size() > flashesBefore ? session.Flashes().back() : "";
     const unsigned imported = CountBefore(flash, " bookmarks imported"), notFound = CountBefore(flash, " not found"),
                    ambiguous = CountBefore(flash, " ambiguous"), notSearched = CountBefore(flash, " not searched"),
-                   skipped = CountBefore(flash, " skipped (");
-    if (flash.rfind("Zentrilo: ", 0) != 0 || imported + notFound + ambiguous + notSearched + skipped != entries)
+                   noPattern = CountBefore(flash, " without a code pattern"), skipped = CountBefore(flash, " skipped (");
+    if (flash.rfind("Zentrilo: ", 0) != 0 ||
+        imported + notFound + ambiguous + notSearched + noPattern + skipped != entries)
         session.Fail("the import of " + std::to_string(entries) + " entries said \"" + flash + "\"");
     for (uint32_t address : session.BookmarkAddresses()) {
         if (address - kBase >= size) session.Fail("a bookmark was placed at " + Hex(address) + ", outside the module");
