@@ -81,6 +81,9 @@ bool ValidAlignKeys(const AlignKeys& keys);
 // bytes that do not decode, or when the instructions before it cannot be
 // told and it is not its routine's first.
 void MakeAlignKeys(const ModuleView& module, uint32_t address, AlignKeys* out);
+// The work of making one bookmark's keys, in the search's units (3,158
+// bookmarks took 0.03 s natively).
+constexpr uint64_t kAlignKeysWork = 4096;
 
 // The place of the bookmark in [begin, end) of the module (addresses; begin
 // is an instruction's first byte, end - begin at most kAlignRegionMax), or 0

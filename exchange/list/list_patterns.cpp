@@ -177,8 +177,12 @@ bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
     if (made) FindCallers(copy.view());
     std::free(aligns_);
     aligns_ = made ? static_cast<AlignKeys*>(std::calloc(count_ ? count_ : 1, sizeof *aligns_)) : nullptr;
-    for (size_t i = 0; aligns_ && i < count_; ++i)
-        if (patterns_[i].length) MakeAlignKeys(copy.view(), addresses_[i], &aligns_[i]);
+    // From the same budget: what it cannot pay for goes without keys.
+    for (size_t i = 0; aligns_ && i < count_ && budget_.left >= kAlignKeysWork; ++i) {
+        if (!patterns_[i].length) continue;
+        budget_.left -= kAlignKeysWork;
+        MakeAlignKeys(copy.view(), addresses_[i], &aligns_[i]);
+    }
     return made;
 }
 
