@@ -7,7 +7,9 @@
 // in one pass, and scores each placement against B's symbols (the output of
 // i686-w64-mingw32-nm; tests/rebuild_score.h); with --lines, bookmarks in
 // changed routines against the source lines the two releases share (from
-// line_table.py and line_map.py). With --speed it also times
+// line_table.py and line_map.py); then again with the twins placed by order
+// and callers and the changed routines aligned, as the plug-in does (the
+// "row:" line counts that). With --speed it also times
 // searches of 1,000 to 10,000 patterns in 0.5 to 2 MB of code. A native
 // program: the core's pattern code is plain C++. ZT_SHOW_WRONG=1 lists the
 // wrong placements, ZT_SHOW_LOST=1 the unchanged functions' bookmarks not
