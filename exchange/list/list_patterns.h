@@ -64,13 +64,13 @@ private:
 };
 
 // An import searches the patterns of at most this many entries; later ones
-// are not searched (and counted so). Memory then stays under about 21 MB
-// besides the copy of the module searched: about 52 bytes an entry, 32 more
-// for one with old places, about 225 bytes for each pattern that differs
-// from the others of its module (callers' patterns among them, at most
-// kMostCallerPatterns), 42 bytes more for an entry with alignment keys, and
-// while its module is searched 44 bytes for each such pattern and 80 for each
-// entry.
+// are not searched (and counted so). Memory then stays under about 24 MB
+// besides the copy of the module searched: about 60 bytes an entry, 32 more
+// for one with old places, 42 more for one with alignment keys, about 225
+// bytes for each pattern that differs from the others of its module
+// (callers' patterns among them, at most kMostCallerPatterns), and while its
+// module is searched 44 bytes for each such pattern and 80 for each entry,
+// and 512 KB for a region aligned.
 constexpr size_t kMostSearchedEntries = 50000;
 // And the patterns of at most this many callers, all entries together
 // (about 225 bytes each); later ones are passed over.
