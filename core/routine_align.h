@@ -6,15 +6,14 @@
 // routine around it: a 12-bit hash of each instruction's form (its bytes
 // with every displacement and immediate blanked: a new local shifts every
 // stack offset, a short jump's displacement changes with the code it jumps
-// over, and addresses change anyway), up to
-// kAlignBack before the bookmark and kAlignForward from it on, and the
-// bookmark's index among them. The keys stay inside the routine, as the
+// over, and addresses change anyway), up to kAlignBack before the bookmark
+// and kAlignForward from it on, and the bookmark's index among them. The keys stay inside the routine, as the
 // patterns do: they stop where the flow ends and filler leads up to an
 // aligned start, or after a ud2.
 //
 // At import the keys are compared with those of the instructions decoded
 // from a region of the new build: between the new places of the bookmark's
-// nearest neighbours that were placed by their patterns, in the old order.
+// nearest neighbours that were placed uniquely, in the old order.
 // The bookmark is placed only where its instruction lies inside a run of at
 // least kAlignRun matching instructions (with kAlignFixed fixed bytes) that
 // occurs once in the region and once among the keys. A bookmark that was on

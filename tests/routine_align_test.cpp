@@ -124,7 +124,7 @@ TEST(RoutineAlign, ARunFoundTwiceIsNotPlaced) {
 // moves the run, not the entry. Too much new code before it, or a flow end
 // between the start and the run, and the start is not certain.
 TEST(RoutineAlign, AnEntryGoesToItsRoutinesStart) {
-    const Instruction test = {0x85, 0xC0}, je = {0x74, 0x02}, ret = {0xC3}, nop = {0x90};
+    const Instruction test = {0x85, 0xC0}, je = {0x74, 0x02}, ret = {0xC3};
     const struct {
         const char* what;
         std::vector<Instruction> prefix;
@@ -143,7 +143,6 @@ TEST(RoutineAlign, AnEntryGoesToItsRoutinesStart) {
         Build(pair, {kBefore, routine});
         EXPECT_EQ(row.placed ? pair.newAt[1][0] : 0u, Align(pair, pair.oldAt[0])) << row.what;
     }
-    (void)nop;
 }
 
 // The keys' text form, and what a list may hold there instead.
