@@ -97,6 +97,8 @@ void MarkRaw(const ModuleView& module, uint32_t rva, size_t count, uint8_t* fixe
     }
 }
 
+}  // namespace
+
 // An unconditional end of the flow: ret, jmp.
 bool EndsFlow(const uint8_t* code, const X86Fields& f) {
     size_t op = 0;
@@ -132,6 +134,8 @@ bool IsFiller(const uint8_t* code, const X86Fields& f) {
     const uint8_t sib = code[op + 2];
     return (sib & 7) == reg && ((sib >> 3) & 7) == 4;  // [reg + no index + 0]
 }
+
+namespace {
 
 // Compilers start routines at multiples of this, after filler.
 constexpr uint32_t kRoutineAlignment = 16;

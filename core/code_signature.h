@@ -34,6 +34,7 @@
 #include "core/code_pattern.h"
 #include "core/module_view.h"
 #include "core/pattern_search.h"
+#include "core/x86_length.h"
 
 namespace zt {
 
@@ -56,5 +57,14 @@ bool BuildPatterns(const ModuleView& module, const uint32_t* addresses, size_t c
 // a function's code changed other than in its wildcards. Stops at the first
 // byte that does not decode or is unreadable and returns how far it got.
 size_t MarkFixedBytes(const ModuleView& module, uint32_t rva, size_t length, uint8_t* fixed);
+
+// What tells where a routine ends, for the instruction at code decoded as f:
+// an unconditional end of the flow (ret, jmp), the trap compilers put where
+// the code cannot go on (ud2), the filler between routines (nops, lea and
+// mov of a register to itself, int3). A routine starts at a 16-byte aligned
+// address after a flow end and filler, or after a trap.
+bool EndsFlow(const uint8_t* code, const X86Fields& f);
+bool IsTrap(const uint8_t* code, const X86Fields& f);
+bool IsFiller(const uint8_t* code, const X86Fields& f);
 
 }  // namespace zt

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "core/call_sites.h"
+#include "core/code_signature.h"
 #include "core/twin_order.h"
 
 namespace zt {
@@ -14,14 +15,28 @@ bool Covers(const FollowingMark& at, uint32_t other) {
     return other - from < at.pattern->length;
 }
 
+// Whether the instructions from one place to a later one in the new build go
+// on one into the next, with no flow ending (ret, jmp) between: two places of
+// one routine, not two stubs of a table whose rows look alike.
+bool OneFlow(const ModuleView& module, uint32_t from, uint32_t to) {
+    while (from < to) {
+        X86Fields f;
+        if (!DecodeX86(module.bytes + from, to - from, &f) || EndsFlow(module.bytes + from, f)) return false;
+        from += static_cast<uint32_t>(f.length);
+    }
+    return from == to;
+}
+
 // Where `neighbour`'s place puts `mark`: 1 there, 0 when they share no
-// pattern's span (no word), -1 when its own pattern does not match there.
+// pattern's span or a flow ends between them (no word), -1 when its own
+// pattern does not match there.
 int PlaceBeside(const ModuleView& module, const FollowingMark& mark, const FollowingMark& neighbour,
                 uint32_t& place) {
     if (!Covers(mark, neighbour.oldOffset) && !Covers(neighbour, mark.oldOffset)) return 0;
     place = neighbour.newOffset + (mark.oldOffset - neighbour.oldOffset);
-    if (place >= module.size) return -1;
-    return PatternFitsAt(module, *mark.pattern, module.base + place) ? 1 : -1;
+    if (place >= module.size || !PatternFitsAt(module, *mark.pattern, module.base + place)) return -1;
+    const bool before = place < neighbour.newOffset;
+    return OneFlow(module, before ? place : neighbour.newOffset, before ? neighbour.newOffset : place) ? 1 : 0;
 }
 
 }  // namespace

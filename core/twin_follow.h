@@ -25,7 +25,9 @@ struct FollowingMark {
 
 // Places each ambiguous mark whose nearest placed neighbours (in the old
 // order) that share a pattern's span with it agree on one place for it, where
-// its own pattern matches in `module` (the new build); returns how many it
+// its own pattern matches in `module` (the new build) and no flow ends
+// between it and the neighbour (rows of a table of stubs look alike, and the
+// next build may add one); returns how many it
 // placed. A neighbour placed here does not lead another. With no memory it
 // places none.
 size_t FollowPlacedNeighbours(const ModuleView& module, FollowingMark* marks, size_t count);

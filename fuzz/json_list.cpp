@@ -145,6 +145,7 @@ Object WriteEntry(Rng& rng, const ListEntry& entry, bool escapes) {
             object.push_back({JsonKey("caller_patterns"), patterns + "]"});
             object.push_back({JsonKey("caller_positions"), positions + "]"});
         }
+        if (!entry.alignKeys.empty()) object.push_back({JsonKey("align_keys"), "\"" + entry.alignKeys + "\""});
     }
     if (rng.OneIn(8)) Shuffle(rng, object);
     return object;

@@ -39,6 +39,9 @@ struct ListEntry {
     // "caller_positions", written when not empty).
     std::vector<std::string> callerPatterns;
     std::vector<uint32_t> callerPositions;
+    // The keys of its routine's instructions ("align_keys", written when not
+    // empty), as they stand in the file.
+    std::string alignKeys;
 };
 
 struct ListModule {

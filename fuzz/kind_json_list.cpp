@@ -2,8 +2,8 @@
 // modules, entries of modules loaded where they were or elsewhere, of the
 // same or another build, in no module or in none loaded, texts at and over
 // their fields' limits, non-ASCII text, code patterns, the places and
-// callers of twins), then one mutation: bad pattern fields, bad places and
-// callers, truncation, deep nesting, huge and unterminated
+// callers of twins, the keys of routines' instructions), then one mutation:
+// bad pattern fields, bad places and callers, bad keys, truncation, deep nesting, huge and unterminated
 // strings, bad UTF-8 and surrogates, numbers out of range, duplicate keys,
 // wrong types, long keys, "\u0000", byte-order marks, whitespace runs, text
 // after the end, 10,000 entries, many modules, random bytes; now and then a
@@ -163,6 +163,24 @@ uint32_t Offset(Rng& rng, uint32_t size) {
     }
 }
 
+// Valid keys of a routine's instructions: 1 to 20 of three hex digits
+// (either case), at most 8 before the '|' and 12 after it: random, or those
+// of zeroed code (add [eax],al) and of nops, which match long runs of a
+// hostile debuggee's code everywhere.
+std::string AlignKeys(Rng& rng) {
+    const uint32_t before = rng.Below(9), after = 1 + rng.Below(12);
+    const uint32_t source = rng.Below(3);
+    std::string keys;
+    for (uint32_t i = 0; i < before + after; ++i) {
+        if (i == before) keys += '|';
+        char key[4];
+        const unsigned value = source == 0 ? rng.Below(0x1000) : source == 1 ? 0x633u : 0x667u;
+        std::snprintf(key, sizeof key, rng.OneIn(2) ? "%03X" : "%03x", value);
+        keys += key;
+    }
+    return keys;
+}
+
 // A valid code pattern: 1 to 96 items, hex digits of either case (random,
 // the twins' NOPs, or helper's code as the debuggee holds it, so that some
 // are found once, some often, some never), wildcards, at least one fixed.
@@ -186,6 +204,7 @@ void AddPattern(Rng& rng, ListEntry& entry) {
     }
     entry.patternPosition = rng.Below(length);
     entry.patternUnique = rng.OneIn(2);
+    entry.alignKeys = rng.OneIn(2) ? AlignKeys(rng) : "";
     // The places of a twin in the old build: its own among neighbours
     // (mostly), now and then more than the import weighs.
     entry.patternPlaces.clear();
@@ -968,6 +987,31 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
         }
         break;
     }
+    case 19: {   // the keys of a routine not what they must be
+        input.mutation = "bad align keys";
+        const uint32_t e = rng.Below(uint32_t(text.entries.size()));
+        Object& object = text.entries[e];
+        object.erase(std::remove_if(object.begin(), object.end(),
+                                    [](const Member& m) { return m.key.compare(0, 12, "\"align_keys\"") == 0; }),
+                     object.end());
+        if (rng.OneIn(3)) {   // of another type
+            Insert(rng, object, {JsonKey("align_keys"), rng.Pick(std::vector<std::string>{"5", "true", "[]", "{}", "[\"|123\"]"})});
+            input.refusal = "bookmark " + std::to_string(e + 1) + ": \"align_keys\" must be text";
+            input.expect = Expect::Refuse;
+            break;
+        }
+        // Text that is no keys, or longer than any: the entry goes without them.
+        std::string keys = rng.Pick(std::vector<std::string>{"", "|", "123", "12|3", "|12", "123|456|789", "|12G",
+                                                             "| 123", "123456789ABCDEF012345678|123", "null"});
+        if (rng.OneIn(3)) {
+            keys = AlignKeys(rng);
+            for (uint32_t n = 20 + rng.Below(2000); n > 0; --n) keys += "0";
+        }
+        Insert(rng, object, {JsonKey("align_keys"), keys == "null" ? keys : "\"" + keys + "\""});
+        input.list.entries[e].alignKeys.clear();
+        input.expect = Expect::Accept;
+        break;
+    }
     default: break;
     }
 }
@@ -1016,7 +1060,7 @@ Input MakeInput(Session& session) {
     const uint32_t group = rng.Below(16);
     if (group == 0) MutateValues(session, input, rng.OneIn(32) ? 0 : 1 + rng.Below(4));
     input.text = WriteList(rng, input.list, rng.OneIn(2));
-    if (group >= 1 && group <= 10) MutateMembers(session, input, rng.Below(20));   // 19: none
+    if (group >= 1 && group <= 10) MutateMembers(session, input, rng.Below(21));   // 20: none
     if (group == 11 || group == 12) MutateAround(rng, input, rng.Below(3));
     input.file = Join(rng, input.text);
     if (group >= 13) MutateBytes(rng, input, rng.Below(4));   // 2 and 3: random bytes

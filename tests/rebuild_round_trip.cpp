@@ -78,6 +78,8 @@ RebuildRoundTrip::Carried RebuildRoundTrip::Carry(const rebuild::Build& a, const
             carried.withCallers += std::strstr(key, "patterns") != nullptr;
         }
     }
+    for (size_t at = text.find(",\"align_keys\":"); at != std::string::npos; at = text.find(",\"align_keys\":", at + 1))
+        carried.alignBytes += text.find('"', at + 15) + 1 - at;
     for (size_t from = 0, end; from < text.size(); from = end + 1) {
         end = text.find('\n', from);
         if (end == std::string::npos) end = text.size();

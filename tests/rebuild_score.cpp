@@ -10,6 +10,7 @@
 
 #include "core/call_sites.h"
 #include "core/code_signature.h"
+#include "core/routine_align.h"
 #include "core/twin_follow.h"
 #include "core/twin_order.h"
 #include "core/x86_length.h"
@@ -36,14 +37,21 @@ std::vector<uint8_t> Masked(const Build& m, const Function& f, size_t length) {
     return out;
 }
 
-// One token an instruction: its bytes with the wildcards blanked.
+// One token an instruction: its form, its bytes with the wildcards and
+// every displacement and immediate blanked (a new local shifts the stack
+// offsets, a changed structure its fields' offsets: the instruction stays).
 std::vector<uint64_t> Tokens(const Build& m, const Function& f, size_t most) {
     std::vector<uint64_t> tokens;
     const std::vector<uint32_t> starts = Instructions(m, f);
     for (size_t i = 0; i < starts.size() && i < most; ++i) {
         const uint32_t end = i + 1 < starts.size() ? starts[i + 1] : f.size;
-        const std::vector<uint8_t> masked =
+        std::vector<uint8_t> masked =
             Masked(m, Function{f.name, f.rva + starts[i], end - starts[i]}, end - starts[i]);
+        zt::X86Fields x;
+        if (zt::DecodeX86(&m.image[f.rva + starts[i]], end - starts[i], &x)) {
+            for (size_t b = 0; b < x.immSize; ++b) masked[2 * (x.immOffset + b)] = masked[2 * (x.immOffset + b) + 1] = 0;
+            for (size_t b = 0; b < x.dispSize; ++b) masked[2 * (x.dispOffset + b)] = masked[2 * (x.dispOffset + b) + 1] = 0;
+        }
         uint64_t h = 1469598103934665603ull;
         for (uint8_t c : masked) h = (h ^ c) * 1099511628211ull;
         tokens.push_back(h);
@@ -297,7 +305,7 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
 
 std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
                                         std::vector<bool>* byOrder, std::vector<bool>* byCallers,
-                                        std::vector<bool>* byFollowing) {
+                                        std::vector<bool>* byAlignment, std::vector<bool>* byFollowing) {
     if (byFollowing) byFollowing->assign(marks.size(), false);
     std::vector<zt::CodePattern> patterns;
     std::vector<Outcome> outcomes = SearchDirectly(a, b, marks, &patterns);
@@ -407,6 +415,29 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
         outcomes[i].kind = Outcome::kPlaced;
         outcomes[i].address = b.view.base + following[i].newOffset;
         if (byFollowing) (*byFollowing)[i] = true;
+    }
+
+    // Then those not found, by aligning their routines' instructions between
+    // their placed neighbours.
+    std::vector<zt::AlignKeys> keys(marks.size());
+    std::vector<zt::AlignMark> aligned(marks.size());
+    for (size_t i = 0; i < marks.size(); ++i) {
+        zt::AlignMark& m = aligned[i];
+        m = zt::AlignMark{};
+        m.oldOffset = AddressIn(a, marks[i]) - a.view.base;
+        m.newOffset = outcomes[i].kind == Outcome::kPlaced ? outcomes[i].address - b.view.base : zt::kAlignUnplaced;
+        if (outcomes[i].kind != Outcome::kNotFound) continue;
+        zt::MakeAlignKeys(a.view, AddressIn(a, marks[i]), &keys[i]);
+        if (keys[i].count) m.keys = &keys[i];
+    }
+    zt::WorkBudget alignBudget;
+    zt::PlaceByAlignment(b.view, aligned.data(), aligned.size(), alignBudget);
+    if (byAlignment) byAlignment->assign(marks.size(), false);
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!aligned[i].byAlignment) continue;
+        outcomes[i].kind = Outcome::kPlaced;
+        outcomes[i].address = b.view.base + aligned[i].newOffset;
+        if (byAlignment) (*byAlignment)[i] = true;
     }
     return outcomes;
 }

@@ -27,6 +27,7 @@ TEST(TwinFollow, PlacedWithANeighbourOfItsRoutine) {
     const zt::CodePattern shortEntry = Pattern("8B 44 24 04", 0);                  // +0 to +3 only
     const zt::CodePattern test = Pattern("85 C0", 0);                              // +4 and +5 only
     const zt::CodePattern load = Pattern("8B 00 C3", 0);                           // +8 to +10
+    const zt::CodePattern past = Pattern("85 C0 74 02 8B 00 C3 00 00", 7);         // +4 to +12, on +11
     const struct {
         const char* what;
         std::vector<zt::FollowingMark> neighbours;
@@ -38,6 +39,7 @@ TEST(TwinFollow, PlacedWithANeighbourOfItsRoutine) {
         {"the twin's pattern not there", {{0x500, 0x1203, &entry, 0, 0}}, zt::kUnplaced},
         {"neighbours that disagree", {{0x500, 0x1200, &entry, 0, 0}, {0x508, 0x1108, &load, 0, 0}}, zt::kUnplaced},
         {"neighbours that agree", {{0x500, 0x1200, &entry, 0, 0}, {0x508, 0x1208, &load, 0, 0}}, 0x1206},
+        {"a flow end between the two", {{0x50B, 0x120B, &past, 0, 0}}, zt::kUnplaced},
         {"a neighbour not placed", {{0x500, zt::kUnplaced, &entry, 1, 0}}, zt::kUnplaced},
     };
     const CodeModule module = NewBuild();

@@ -7,7 +7,9 @@
 // in one pass, and scores each placement against B's symbols (the output of
 // i686-w64-mingw32-nm; tests/rebuild_score.h); with --lines, bookmarks in
 // changed routines against the source lines the two releases share (from
-// line_table.py and line_map.py). With --speed it also times
+// line_table.py and line_map.py); then again with the twins placed by order
+// and callers and the changed routines aligned, as the plug-in does (the
+// "row:" line counts that). With --speed it also times
 // searches of 1,000 to 10,000 patterns in 0.5 to 2 MB of code. A native
 // program: the core's pattern code is plain C++. ZT_SHOW_WRONG=1 lists the
 // wrong placements, ZT_SHOW_LOST=1 the unchanged functions' bookmarks not
@@ -136,6 +138,42 @@ void TwinsByOrder(const Build& a, const Build& b, const std::vector<rebuild::Boo
     rebuild::Print("all", all);
 }
 
+// Everything the plug-in does: the search, twins by order and by callers,
+// then the changed routines aligned. Returns the classes' score.
+rebuild::Score Everything(const Build& a, const Build& b, const std::vector<rebuild::Bookmark>& marks,
+                          const rebuild::LineMap* lines, double* seconds) {
+    std::vector<bool> byAlignment;
+    const auto start = Clock::now();
+    const std::vector<rebuild::Outcome> outcomes = rebuild::PlaceTwinsDirectly(a, b, marks, nullptr, nullptr, &byAlignment);
+    *seconds = Seconds(start);
+    rebuild::Score first, fifth, all, aligned;
+    const std::vector<rebuild::Verdict> verdicts = rebuild::ScoreBookmarks(a, b, marks, outcomes, &first, &fifth, lines);
+    size_t placed = 0, right = 0, wrong = 0;
+    static const char* const kClass[] = {"unchanged", "changed, line kept", "changed, line gone"};
+    for (size_t i = 0; i < marks.size(); ++i) {
+        const rebuild::Verdict& v = verdicts[i];
+        if (byAlignment[i]) {
+            ++placed;
+            right += v.kind == rebuild::Verdict::kCorrect;
+            wrong += v.kind == rebuild::Verdict::kWrong;
+        }
+        const bool showWrong = v.kind == rebuild::Verdict::kWrong && std::getenv("ZT_SHOW_WRONG");
+        const bool showKept = v.kind == rebuild::Verdict::kNotPlaced && v.what == rebuild::Verdict::kKept &&
+                              std::getenv("ZT_SHOW_KEPT");
+        if (showWrong || showKept)
+            std::printf("%s (all): %s%s +%u -> %08X (truth %08X; %s%s)%s\n", showWrong ? "wrong" : "lost",
+                        a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "", marks[i].offset,
+                        outcomes[i].address, v.truth, kClass[v.what], v.aligned ? ", where the instructions line up" : "",
+                        byAlignment[i] ? " by alignment" : "");
+    }
+    all.Add(first);
+    all.Add(fifth);
+    std::printf("\nwith twins by order and callers, and changed routines aligned (%zu aligned: %zu right, %zu wrong; "
+                "%.3f s):\n", placed, right, wrong, *seconds);
+    rebuild::PrintClasses(all);
+    return all;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -216,7 +254,10 @@ int main(int argc, char** argv) {
     std::printf("patterns: %.1f bytes on average; made in A in %.3f s, searched in B (one pass) in %.3f s\n",
                 marks.empty() ? 0.0 : double(lengthSum) / marks.size(), buildTime, searchTime);
     TwinsByOrder(a, b, marks, patterns, outcomes);
-    // One line for run.sh's table: the classes' totals, correct and wrong.
+    double everythingTime = 0;
+    all = Everything(a, b, marks, lines, &everythingTime);
+    // One line for run.sh's table: the classes' totals, correct and wrong,
+    // with everything the plug-in does.
     std::printf("row: %zu %zu %zu %zu %zu %zu %zu %zu %zu %zu %.3f\n", all.same.total, all.same.correct,
                 all.same.wrong, all.kept.total, all.kept.correct, all.kept.wrong, all.kept.wrongAligned,
                 all.gone.total, all.gone.wrong, all.gone.wrongAligned, buildTime + searchTime);

@@ -65,6 +65,9 @@ public:
         std::printf("  and %zu of the callers of %zu bookmarks (+%.1f %%)\n", carried.callersBytes, carried.withCallers,
                     100.0 * double(carried.callersBytes) /
                         double(carried.listBytes - carried.placesBytes - carried.callersBytes));
+        std::printf("  and %zu of the keys of their routines' instructions (+%.1f %%)\n", carried.alignBytes,
+                    100.0 * double(carried.alignBytes) /
+                        double(carried.listBytes - carried.placesBytes - carried.callersBytes - carried.alignBytes));
         std::printf("placed %zu (%zu active), of them by offset without a pattern %zu; export %.3f s, import %.3f s\n",
                     all.correct + all.wrong, carried.placedActive, carried.placedWithoutPattern,
                     carried.exportSeconds, carried.importSeconds);
@@ -87,7 +90,7 @@ public:
         rebuild::ScoreBookmarks(a, b, marks, direct, &directFirst, &directFifth, lines);
         directAll.Add(directFirst);
         directAll.Add(directFifth);
-        std::printf("the core's own search and twins by order in this process (patterns made in A and searched in B "
+        std::printf("the core's own search, twins and alignment in this process (patterns made in A and searched in B "
                     "in %.3f s):\n",
                     double(ended.QuadPart - started.QuadPart) / double(frequency.QuadPart));
         rebuild::Print("all", directAll);

@@ -11,6 +11,7 @@
 #include "core/bookmark_record.h"
 #include "core/call_sites.h"
 #include "core/code_pattern.h"
+#include "core/routine_align.h"
 #include "core/twin_order.h"
 #include "exchange/common/file_chooser.h"
 #include "exchange/common/loaded_modules.h"
@@ -75,6 +76,9 @@ struct ImportEntry {
     // name its new place when found again.
     uint8_t callerCount;
     CodePattern callers[kMostCallers];
+    // With a pattern: the keys of the instructions of its routine around it,
+    // which place it when its routine changed (count 0: none).
+    AlignKeys align;
 
     // The texts, last: an entry is cleared for every one read, up to here.
     char module[kFilePathSize];

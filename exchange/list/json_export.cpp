@@ -97,7 +97,8 @@ struct TwinEvidence {
     size_t callerCount;
 };
 
-void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern, const TwinEvidence& twin) {
+void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern, const TwinEvidence& twin,
+                const AlignKeys* align) {
     writer.StartObject();
     Key(writer, "address", row.address);
     if (row.inModule) {
@@ -140,6 +141,11 @@ void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* patte
             for (size_t i = 0; i < twin.callerCount; ++i) writer.Uint(twin.callers[i]->position);
             writer.EndArray();
         }
+        if (align) {
+            char keys[kAlignTextMax];
+            FormatAlignKeys(*align, keys);
+            Key(writer, "align_keys", keys);
+        }
     }
     writer.EndObject();
 }
@@ -159,7 +165,7 @@ bool WriteBookmark(const BookmarkRow& row, void* context) {
     const CodePattern* pattern = row.inModule ? lines.patterns.For(row.address, twin.places, &twin.placeCount) : nullptr;
     if (pattern) twin.callerCount = lines.patterns.CallersOf(row.address, twin.callers);
     lines.wrotePattern = lines.wrotePattern || pattern;
-    WriteEntry(lines.list.writer, row, pattern, twin);
+    WriteEntry(lines.list.writer, row, pattern, twin, pattern ? lines.patterns.AlignOf(row.address) : nullptr);
     return true;
 }
 

@@ -68,6 +68,7 @@ public:
             patternUnique_ = 0;
             placeCount_ = 0;
             callerPatterns_ = callerPositions_ = 0;
+            alignText_[0] = '\0';
             ++entryNumber_;
             return Push(kEntryObject);
         default: return OnValue(Scalar(kContainer)) && Push(kIgnored);
@@ -223,6 +224,11 @@ private:
         if (IsKey("pattern")) return Text(value, pattern_, sizeof pattern_);
         if (IsKey("pattern_position")) return Number(value, patternPosition_, nullptr);
         if (IsKey("pattern_unique")) return Flag(value, &patternUnique_);
+        if (IsKey("align_keys")) {
+            // Longer than this reader keeps (a later version's): the entry goes without them.
+            if (value.kind == kText && value.length >= sizeof alignText_) return (alignText_[0] = '\0', true);
+            return Text(value, alignText_, sizeof alignText_, true);
+        }
         if (IsKey("pattern_places") || IsKey("caller_patterns") || IsKey("caller_positions")) {
             if (value.kind != kNull) return Fail("bookmark %u: \"%s\" must be a list", entryNumber_, key_);
             if (IsKey("pattern_places")) placeCount_ = 0;
@@ -289,6 +295,8 @@ private:
                     ++entry.callerCount;
                 }
             }
+            // Keys that are none (another writer's fault) are passed over.
+            if (alignText_[0]) ParseAlignKeys(alignText_, &entry.align);
         }
         entry.moduleKey = entry.module[0] ? ModuleKey::kName : ModuleKey::kNone;
         if (!checking_) {
@@ -340,6 +348,7 @@ private:
     uint32_t callerPosition_[kMostCallers] = {};
     unsigned callerPatterns_ = 0;
     unsigned callerPositions_ = 0;
+    char alignText_[kAlignTextMax] = "";
     unsigned entryNumber_ = 0;
     ListedModule module_ = {};
     unsigned moduleNumber_ = 0;

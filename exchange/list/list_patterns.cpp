@@ -39,6 +39,7 @@ ExportPatterns::~ExportPatterns() {
     std::free(callerSlots_);
     std::free(callers_);
     std::free(callerCounts_);
+    std::free(aligns_);
 }
 
 namespace {
@@ -174,6 +175,14 @@ bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
     givenUp_ += givenUp;
     if (made) FindPlaces(copy.view());
     if (made) FindCallers(copy.view());
+    std::free(aligns_);
+    aligns_ = made ? static_cast<AlignKeys*>(std::calloc(count_ ? count_ : 1, sizeof *aligns_)) : nullptr;
+    // From the same budget: what it cannot pay for goes without keys.
+    for (size_t i = 0; aligns_ && i < count_ && budget_.left >= kAlignKeysWork; ++i) {
+        if (!patterns_[i].length) continue;
+        budget_.left -= kAlignKeysWork;
+        MakeAlignKeys(copy.view(), addresses_[i], &aligns_[i]);
+    }
     return made;
 }
 
@@ -188,6 +197,11 @@ size_t ExportPatterns::CallersOf(uint32_t address, const CodePattern** callers) 
     const uint32_t slot = callerSlots_[i];
     for (size_t k = 0; k < callerCounts_[slot]; ++k) callers[k] = &callers_[slot * kMostCallers + k];
     return callerCounts_[slot];
+}
+
+const AlignKeys* ExportPatterns::AlignOf(uint32_t address) const {
+    const size_t i = IndexOf(address);
+    return i < count_ && aligns_ && aligns_[i].count ? &aligns_[i] : nullptr;
 }
 
 const CodePattern* ExportPatterns::For(uint32_t address, uint32_t* places, size_t* placeCount) {
@@ -212,6 +226,7 @@ const CodePattern* ExportPatterns::For(uint32_t address, uint32_t* places, size_
 namespace {
 
 constexpr uint32_t kNoPattern = 0xFFFFFFFF;
+constexpr uint32_t kNoAlign = 0xFFFFFFFF;
 constexpr unsigned kHashBits = 16;
 
 bool SamePattern(const CodePattern& a, const CodePattern& b) {
@@ -233,6 +248,7 @@ ImportPatterns::~ImportPatterns() {
     std::free(distinct_);
     std::free(heads_);
     std::free(places_);
+    std::free(aligns_);
 }
 
 bool ImportPatterns::Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index) {
@@ -262,7 +278,7 @@ bool ImportPatterns::Intern(const CodePattern& pattern, uint32_t moduleBase, uin
 
 bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern,
                          uint32_t oldOffset, bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount,
-                         const CodePattern* callers, size_t callerCount) {
+                         const CodePattern* callers, size_t callerCount, const AlignKeys* align) {
     if (pattern.length == 0 || !StrongEnough(pattern) || count_ >= kMostSearchedEntries) return true;
     if (count_ == capacity_ && !GrowArray(items_, capacity_, 64)) return false;
     uint32_t found = 0;
@@ -282,7 +298,15 @@ bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSiz
     if (!placesKnown || pattern.unique || oldPlaceCount < 2 || oldPlaceCount > kMostTwins || !own) oldPlaceCount = 0;
     while (placeCount_ + oldPlaceCount > placeCapacity_)
         if (!GrowArray(places_, placeCapacity_, 64)) return false;
+    const bool aligned = align && ValidAlignKeys(*align);
+    if (aligned && alignCount_ == alignCapacity_ && !GrowArray(aligns_, alignCapacity_, 64)) return false;
     Wanted& item = items_[count_++];
+    item.alignedAt = 0;
+    item.align = kNoAlign;
+    if (aligned) {
+        item.align = static_cast<uint32_t>(alignCount_);
+        aligns_[alignCount_++] = *align;
+    }
     item.entry = entry;
     item.moduleBase = moduleBase;
     item.moduleSize = moduleSize;
@@ -329,6 +353,7 @@ void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budg
             PlaceByOrder(base, where);
             PlaceByCallers(base, copy.view());
             FollowNeighbours(base, copy.view());
+            PlaceByAlignment(base, copy.view(), budget);
         } else if (budget.left == 0) {
             for (size_t i = 0; i < distinctCount_; ++i)
                 if (distinct_[i].moduleBase == base) distinct_[i].match.givenUp = 1;
@@ -473,6 +498,34 @@ void ImportPatterns::FollowNeighbours(uint32_t base, const ModuleView& module) {
     std::free(which);
 }
 
+// The module's entries whose patterns are not found, placed by aligning the
+// instructions of their routines between their placed neighbours. No memory
+// for it: nothing is placed so.
+void ImportPatterns::PlaceByAlignment(uint32_t base, const ModuleView& module, WorkBudget& budget) {
+    const size_t count = ItemsOf(base, nullptr);
+    AlignMark* marks = static_cast<AlignMark*>(std::calloc(count ? count : 1, sizeof *marks));
+    uint32_t* which = static_cast<uint32_t*>(std::malloc((count ? count : 1) * sizeof *which));
+    if (marks && which) {
+        ItemsOf(base, which);
+        for (size_t k = 0; k < count; ++k) {
+            const Wanted& item = items_[which[k]];
+            const Distinct& kept = distinct_[item.distinct];
+            AlignMark& mark = marks[k];
+            mark.oldOffset = item.oldOffset;
+            mark.newOffset = kAlignUnplaced;
+            const Placement placement = PlacementOfItem(item);
+            if (placement == Placement::kFound) mark.newOffset = kept.match.address - base;
+            if (placement == Placement::kAmbiguous && item.placedAt) mark.newOffset = item.placedAt - base;
+            if (placement == Placement::kNotFound && item.align != kNoAlign) mark.keys = &aligns_[item.align];
+        }
+        zt::PlaceByAlignment(module, marks, count, budget);
+        for (size_t k = 0; k < count; ++k)
+            if (marks[k].byAlignment) items_[which[k]].alignedAt = base + marks[k].newOffset;
+    }
+    std::free(marks);
+    std::free(which);
+}
+
 bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t oldOffset, uint32_t moduleBase,
                           Placement& placement, uint32_t& address) const {
     if (pattern.length == 0 || !StrongEnough(pattern)) return false;
@@ -497,6 +550,10 @@ bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t o
     if (placement == Placement::kAmbiguous && item.placedAt) {
         placement = Placement::kFound;
         address = item.placedAt;
+    }
+    if (placement == Placement::kNotFound && item.alignedAt) {
+        placement = Placement::kFound;
+        address = item.alignedAt;
     }
     return true;
 }

@@ -9,6 +9,7 @@
 #include "core/call_sites.h"
 #include "core/code_pattern.h"
 #include "core/pattern_search.h"
+#include "core/routine_align.h"
 #include "core/twin_follow.h"
 #include "core/twin_order.h"
 
@@ -36,6 +37,9 @@ public:
     // call the bookmark's address, when its pattern is not unique, each
     // unique in the module and on the call's E8 byte; returns how many.
     size_t CallersOf(uint32_t address, const CodePattern** callers) const;
+    // After For(address): the keys of the instructions around it, for an
+    // import to align its routine when its code changed; null when none.
+    const AlignKeys* AlignOf(uint32_t address) const;
     // Bookmarks left without a pattern because the budget ran out.
     size_t givenUp() const { return givenUp_; }
 
@@ -54,18 +58,20 @@ private:
     uint32_t* callerSlots_ = nullptr;   // of each bookmark, into callers_, or none
     CodePattern* callers_ = nullptr;    // kMostCallers a slot
     uint8_t* callerCounts_ = nullptr;   // a slot
+    AlignKeys* aligns_ = nullptr;       // of each bookmark
     size_t count_ = 0;
     size_t givenUp_ = 0;
     WorkBudget budget_;
 };
 
 // An import searches the patterns of at most this many entries; later ones
-// are not searched (and counted so). Memory then stays under about 21 MB
-// besides the copy of the module searched: about 52 bytes an entry, 32 more
-// for one with old places, about 225 bytes for each pattern that differs
-// from the others of its module (callers' patterns among them, at most
-// kMostCallerPatterns), and while its module is searched 44 bytes for each
-// such pattern and 80 for each entry.
+// are not searched (and counted so). Memory then stays under about 24 MB
+// besides the copy of the module searched: about 60 bytes an entry, 32 more
+// for one with old places, 42 more for one with alignment keys, about 225
+// bytes for each pattern that differs from the others of its module
+// (callers' patterns among them, at most kMostCallerPatterns), and while its
+// module is searched 44 bytes for each such pattern and 80 for each entry,
+// and 512 KB for a region aligned.
 constexpr size_t kMostSearchedEntries = 50000;
 // And the patterns of at most this many callers, all entries together
 // (about 225 bytes each); later ones are passed over.
@@ -91,9 +97,12 @@ public:
     // bookmark in the old build) are searched too: an entry still ambiguous
     // after the order goes where two or more of them found again call, when
     // none calls elsewhere and its own pattern was found there.
+    // With align (keys of the instructions around the bookmark), an entry
+    // whose pattern is not found is placed by aligning its routine's
+    // instructions between its placed neighbours (PlaceByAlignment).
     bool Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern, uint32_t oldOffset,
              bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount, const CodePattern* callers = nullptr,
-             size_t callerCount = 0);
+             size_t callerCount = 0, const AlignKeys* align = nullptr);
     // Searches every module's patterns in its code, one pass each, all
     // within one work budget; then settles, module by module, what the
     // order of the entries decides among the places of patterns found more
@@ -103,7 +112,8 @@ public:
     // holds the pattern (with its uniqueness), the old offset and the module
     // base it was added with: otherwise (the file changed between the reads,
     // or the entry was past the limit) kNotSearched. An ambiguous pattern
-    // that the order or the callers decided is kFound there. False when the
+    // that the order or the callers decided is kFound there, and so is one
+    // not found that its routine's alignment placed. False when the
     // pattern is one Add does not keep: the entry goes as one without a
     // pattern.
     bool Find(unsigned entry, const CodePattern& pattern, uint32_t oldOffset, uint32_t moduleBase,
@@ -119,6 +129,8 @@ private:
         uint32_t oldOffset;
         uint32_t oldPlaces;   // its first old place in places_
         uint32_t placedAt;    // the address the order or the callers chose, or 0
+        uint32_t alignedAt;   // the address the alignment chose, or 0
+        uint32_t align;       // its keys in aligns_, or kNoAlign
         uint32_t callers[kMostCallers];   // its callers' patterns among distinct_
         uint8_t callerCount;
         uint8_t unique;
@@ -142,6 +154,7 @@ private:
     void PlaceByOrder(uint32_t base, const uint32_t* where);
     void PlaceByCallers(uint32_t base, const ModuleView& module);
     void FollowNeighbours(uint32_t base, const ModuleView& module);
+    void PlaceByAlignment(uint32_t base, const ModuleView& module, WorkBudget& budget);
     bool Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index);
 
     Wanted* items_ = nullptr;
@@ -155,6 +168,9 @@ private:
     size_t placeCount_ = 0;
     size_t placeCapacity_ = 0;
     size_t callersKept_ = 0;
+    AlignKeys* aligns_ = nullptr;  // the entries' alignment keys
+    size_t alignCount_ = 0;
+    size_t alignCapacity_ = 0;
 };
 
 // Whether the instruction recorded and the one found now are the same,
