@@ -39,6 +39,9 @@ struct ListEntry {
     // "caller_positions", written when not empty).
     std::vector<std::string> callerPatterns;
     std::vector<uint32_t> callerPositions;
+    // What its wildcards pointed to ("pointer_targets", written when not
+    // empty).
+    std::vector<uint32_t> pointerTargets;
 };
 
 struct ListModule {

@@ -3,8 +3,9 @@
 // 0.6.5), a bookmark on every function's first instruction and on the 5th of
 // every function of at least 10, exported as a JSON list from build A and
 // imported with build B loaded at another base. Twins (patterns found at
-// several places) are placed by the order of their neighbours, or by their
-// callers found again, where that decides, and only there.
+// several places) are placed by the order of their neighbours, by their
+// callers found again, or by what their wildcards point to, where that
+// decides, and only there.
 #include "rebuild_round_trip.h"
 
 #include <windows.h>
@@ -70,11 +71,14 @@ TEST_F(RebuildPairTest, BookmarksOfOneReleaseFindTheirInstructionsInTheNext) {
     EXPECT_GE(all.unchanged, 100u);
     EXPECT_GE(all.unchangedCorrect * 4, all.unchanged * 3) << all.unchangedCorrect << " of " << all.unchanged;
 
-    // Twins placed by the order of their neighbours (15 now) and by their
-    // callers (4 now: the C runtime's import stubs), each where it belongs.
-    std::vector<bool> byOrder, byCallers;
-    const std::vector<rebuild::Outcome> direct = rebuild::PlaceTwinsDirectly(a_, b_, marks_, &byOrder, &byCallers);
+    // Twins placed by the order of their neighbours (15 now), by their
+    // callers (4 now: the C runtime's import stubs) and by what their
+    // wildcards point to (1 now), each where it belongs.
+    std::vector<bool> byOrder, byCallers, byTargets;
+    const std::vector<rebuild::Outcome> direct =
+        rebuild::PlaceTwinsDirectly(a_, b_, marks_, &byOrder, &byCallers, &byTargets);
     size_t placedByOrder = 0, correctByOrder = 0, placedByCallers = 0, correctByCallers = 0;
+    size_t placedByTargets = 0, correctByTargets = 0;
     for (size_t i = 0; i < marks_.size(); ++i) {
         const bool placed = carried.outcomes[i].kind == rebuild::Outcome::kPlaced;
         const bool correct = placed && verdicts[i].kind == rebuild::Verdict::kCorrect;
@@ -82,11 +86,15 @@ TEST_F(RebuildPairTest, BookmarksOfOneReleaseFindTheirInstructionsInTheNext) {
         correctByOrder += byOrder[i] && correct;
         placedByCallers += byCallers[i] && placed;
         correctByCallers += byCallers[i] && correct;
+        placedByTargets += byTargets[i] && placed;
+        correctByTargets += byTargets[i] && correct;
     }
     EXPECT_GE(placedByOrder, 10u);
     EXPECT_EQ(placedByOrder, correctByOrder);
     EXPECT_GE(placedByCallers, 3u);
     EXPECT_EQ(placedByCallers, correctByCallers);
+    EXPECT_GE(placedByTargets, 1u);
+    EXPECT_EQ(placedByTargets, correctByTargets);
     ExpectAsTheCore(carried, direct);
 }
 
@@ -97,7 +105,8 @@ TEST_F(RebuildPairTest, AListWithoutThePlacesOfTwinsImportsByItsPatternsAlone) {
     size_t removed = 0;
     const Carried carried = Carry(a_, b_, marks_, "lz4", false, [&](const std::string& list) {
         std::string older = list;
-        for (const char* field : {",\"pattern_places\":", ",\"caller_patterns\":", ",\"caller_positions\":"})
+        for (const char* field : {",\"pattern_places\":", ",\"caller_patterns\":", ",\"caller_positions\":",
+                                  ",\"pointer_targets\":"})
             for (size_t at; (at = older.find(field)) != std::string::npos; ++removed)
                 older.erase(at, older.find(']', at) + 1 - at);
         const size_t recorded = older.find(",\n  \"pattern_places_recorded\": true");

@@ -10,6 +10,7 @@
 
 #include "core/call_sites.h"
 #include "core/code_signature.h"
+#include "core/pointer_targets.h"
 #include "core/twin_order.h"
 #include "core/x86_length.h"
 
@@ -295,7 +296,8 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
 }
 
 std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
-                                        std::vector<bool>* byOrder, std::vector<bool>* byCallers) {
+                                        std::vector<bool>* byOrder, std::vector<bool>* byCallers,
+                                        std::vector<bool>* byTargets) {
     std::vector<zt::CodePattern> patterns;
     std::vector<Outcome> outcomes = SearchDirectly(a, b, marks, &patterns);
     const uint32_t enough = zt::kMostTwins + 1;
@@ -387,6 +389,37 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
         outcomes[i].kind = Outcome::kPlaced;
         outcomes[i].address = chosen;
         if (byCallers) (*byCallers)[i] = true;
+    }
+
+    // Then those still ambiguous by what their wildcards point to: described
+    // at each place in A (recorded only when that tells its own place from
+    // the others), and at each place in B.
+    const zt::PointerTargets targetsA(a.view), targetsB(b.view);
+    zt::WorkBudget targetBudget;
+    if (byTargets) byTargets->assign(marks.size(), false);
+    const bool showTargets = std::getenv("ZT_SHOW_TARGETS") != nullptr;
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (outcomes[i].kind == Outcome::kPlaced || zt::PlacementOf(patterns[i], found[i]) != zt::Placement::kAmbiguous ||
+            found[i].givenUp || found[i].count > zt::kMostTwins || inA[i].givenUp || inA[i].count < 2 ||
+            inA[i].count > zt::kMostTwins) {
+            if (showTargets && outcomes[i].kind != Outcome::kPlaced)
+                std::printf("skipped %s%s: %u in A (%u), %u in B (%u)\n", a.functions[marks[i].function].name.c_str(),
+                            marks[i].fifth ? " 5th" : "", inA[i].count, inA[i].givenUp, found[i].count, found[i].givenUp);
+            continue;
+        }
+        uint32_t recorded[zt::kMostTargetFields];
+        const size_t fields = zt::RecordTargets(targetsA, patterns[i], AddressIn(a, marks[i]), &whereA[i * enough],
+                                                inA[i].count, recorded, targetBudget);
+        const int chosen = zt::PlaceByTargets(targetsB, patterns[i], recorded, fields, &where[i * enough],
+                                              found[i].count, targetBudget);
+        if (showTargets)
+            std::printf("targets of %s%s: %u in A, %u in B, %zu fields recorded, %s\n",
+                        a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "", inA[i].count,
+                        found[i].count, fields, chosen < 0 ? "not placed" : "placed");
+        if (chosen < 0) continue;
+        outcomes[i].kind = Outcome::kPlaced;
+        outcomes[i].address = where[i * enough + chosen];
+        if (byTargets) (*byTargets)[i] = true;
     }
     return outcomes;
 }

@@ -23,6 +23,7 @@
 #include "core/code_signature.h"
 #include "core/module_view.h"
 #include "core/pattern_search.h"
+#include "core/pointer_targets.h"
 #include "core/twin_order.h"
 #include "rebuild_score.h"
 
@@ -124,6 +125,38 @@ void TwinsByOrder(const Build& a, const Build& b, const std::vector<rebuild::Boo
     rebuild::Print("all", all);
 }
 
+// Order, callers and pointer targets, as the plug-in applies them one after
+// another (PlaceTwinsDirectly).
+void AllEvidence(const Build& a, const Build& b, const std::vector<rebuild::Bookmark>& marks) {
+    std::vector<bool> byOrder, byCallers, byTargets;
+    const auto start = Clock::now();
+    const std::vector<rebuild::Outcome> outcomes =
+        rebuild::PlaceTwinsDirectly(a, b, marks, &byOrder, &byCallers, &byTargets);
+    const double seconds = Seconds(start);
+    rebuild::Score first, fifth, all;
+    const std::vector<rebuild::Verdict> verdicts = rebuild::ScoreBookmarks(a, b, marks, outcomes, &first, &fifth);
+    size_t order = 0, callers = 0, targets = 0, targetsWrong = 0;
+    for (size_t i = 0; i < marks.size(); ++i) {
+        order += byOrder[i];
+        callers += byCallers[i];
+        targets += byTargets[i];
+        targetsWrong += byTargets[i] && verdicts[i].kind == rebuild::Verdict::kWrong;
+        const bool wrong = verdicts[i].kind == rebuild::Verdict::kWrong && std::getenv("ZT_SHOW_WRONG");
+        const bool lost = verdicts[i].kind == rebuild::Verdict::kNotPlaced && verdicts[i].what == rebuild::Verdict::kSame &&
+                          std::getenv("ZT_SHOW_LOST");
+        if (wrong || lost)
+            std::printf("%s with every evidence: %s%s%s\n", wrong ? "wrong" : "lost",
+                        a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "",
+                        byTargets[i] ? " (by pointer targets)" : byCallers[i] ? " (by callers)" : byOrder[i] ? " (by order)" : "");
+    }
+    all.Add(first);
+    all.Add(fifth);
+    std::printf("\nwith order, callers and pointer targets (%zu, %zu and %zu placed, %zu of those wrong; %.3f s):\n",
+                order, callers, targets, targetsWrong, seconds);
+    rebuild::Print("all", all);
+    rebuild::PrintClasses(all);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -204,6 +237,7 @@ int main(int argc, char** argv) {
     std::printf("patterns: %.1f bytes on average; made in A in %.3f s, searched in B (one pass) in %.3f s\n",
                 marks.empty() ? 0.0 : double(lengthSum) / marks.size(), buildTime, searchTime);
     TwinsByOrder(a, b, marks, patterns, outcomes);
+    AllEvidence(a, b, marks);
     // One line for run.sh's table: the classes' totals, correct and wrong.
     std::printf("row: %zu %zu %zu %zu %zu %zu %zu %zu %zu %zu %.3f\n", all.same.total, all.same.correct,
                 all.same.wrong, all.kept.total, all.kept.correct, all.kept.wrong, all.kept.wrongAligned,

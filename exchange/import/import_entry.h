@@ -11,6 +11,7 @@
 #include "core/bookmark_record.h"
 #include "core/call_sites.h"
 #include "core/code_pattern.h"
+#include "core/pointer_targets.h"
 #include "core/twin_order.h"
 #include "exchange/common/file_chooser.h"
 #include "exchange/common/loaded_modules.h"
@@ -70,6 +71,11 @@ struct ImportEntry {
     // name its new place when found again.
     uint8_t callerCount;
     CodePattern callers[kMostCallers];
+    // With such a pattern: what each wildcard field of it pointed to at the
+    // bookmark's place (core/pointer_targets.h), which tells its new place
+    // from the others. 0: none recorded.
+    uint8_t targetCount;
+    uint32_t targets[kMostTargetFields];
 
     // The texts, last: an entry is cleared for every one read, up to here.
     char module[kFilePathSize];

@@ -88,7 +88,7 @@ private:
         if (placement_.Place(entry, target) != Where::kPlaced || !target.otherBuild) return;
         if (!patterns_.Add(patternNumber_, target.moduleBase, target.moduleSize, entry.pattern, entry.offset,
                            entry.hasOldPlaces, entry.oldPlaces, entry.oldPlaceCount, entry.callers,
-                           entry.callerCount))
+                           entry.callerCount, entry.targets, entry.targetCount))
             throw std::bad_alloc();
     }
 

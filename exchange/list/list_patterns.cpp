@@ -39,6 +39,8 @@ ExportPatterns::~ExportPatterns() {
     std::free(callerSlots_);
     std::free(callers_);
     std::free(callerCounts_);
+    std::free(targets_);
+    std::free(targetCounts_);
 }
 
 namespace {
@@ -146,6 +148,25 @@ void ExportPatterns::FindCallers(const ModuleView& module) {
     std::free(flat);
 }
 
+// What the wildcards of each pattern with places point to, kept when that
+// tells the bookmark's place from the pattern's other places. Spent from the
+// same budget; what it cannot settle gets none.
+void ExportPatterns::FindTargets(const ModuleView& module) {
+    std::free(targets_);
+    std::free(targetCounts_);
+    targets_ = static_cast<uint32_t*>(std::malloc((count_ ? count_ : 1) * kMostTargetFields * sizeof *targets_));
+    targetCounts_ = static_cast<uint8_t*>(std::calloc(count_ ? count_ : 1, 1));
+    if (!targets_ || !targetCounts_) return;
+    const PointerTargets targets(module);
+    for (size_t i = 0; i < count_; ++i) {
+        if (placeCounts_[i] < 2) continue;
+        uint32_t places[kMostTwins];
+        for (size_t t = 0; t < placeCounts_[i]; ++t) places[t] = base_ + places_[i * kMostTwins + t];
+        targetCounts_[i] = static_cast<uint8_t>(RecordTargets(targets, patterns_[i], addresses_[i], places,
+                                                              placeCounts_[i], targets_ + i * kMostTargetFields, budget_));
+    }
+}
+
 bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
     base_ = base;
     size_ = size;
@@ -174,6 +195,7 @@ bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
     givenUp_ += givenUp;
     if (made) FindPlaces(copy.view());
     if (made) FindCallers(copy.view());
+    if (made) FindTargets(copy.view());
     return made;
 }
 
@@ -188,6 +210,13 @@ size_t ExportPatterns::CallersOf(uint32_t address, const CodePattern** callers) 
     const uint32_t slot = callerSlots_[i];
     for (size_t k = 0; k < callerCounts_[slot]; ++k) callers[k] = &callers_[slot * kMostCallers + k];
     return callerCounts_[slot];
+}
+
+size_t ExportPatterns::TargetsOf(uint32_t address, const uint32_t** targets) const {
+    const size_t i = IndexOf(address);
+    if (i == count_ || !targets_ || !targetCounts_ || !targetCounts_[i]) return 0;
+    *targets = targets_ + i * kMostTargetFields;
+    return targetCounts_[i];
 }
 
 const CodePattern* ExportPatterns::For(uint32_t address, uint32_t* places, size_t* placeCount) {
@@ -233,6 +262,7 @@ ImportPatterns::~ImportPatterns() {
     std::free(distinct_);
     std::free(heads_);
     std::free(places_);
+    std::free(targets_);
 }
 
 bool ImportPatterns::Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index) {
@@ -262,7 +292,8 @@ bool ImportPatterns::Intern(const CodePattern& pattern, uint32_t moduleBase, uin
 
 bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern,
                          uint32_t oldOffset, bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount,
-                         const CodePattern* callers, size_t callerCount) {
+                         const CodePattern* callers, size_t callerCount, const uint32_t* targets,
+                         size_t targetCount) {
     if (pattern.length == 0 || !StrongEnough(pattern) || count_ >= kMostSearchedEntries) return true;
     if (count_ == capacity_ && !GrowArray(items_, capacity_, 64)) return false;
     uint32_t found = 0;
@@ -282,6 +313,13 @@ bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSiz
     if (!placesKnown || pattern.unique || oldPlaceCount < 2 || oldPlaceCount > kMostTwins || !own) oldPlaceCount = 0;
     while (placeCount_ + oldPlaceCount > placeCapacity_)
         if (!GrowArray(places_, placeCapacity_, 64)) return false;
+    // What the wildcards pointed to, as the export writes it: for a pattern
+    // not unique with its places, one description for each of its fields.
+    if (!placesKnown || pattern.unique || !targets || targetCount == 0 || targetCount > kMostTargetFields ||
+        targetCount != PointerTargets::FieldsOf(pattern))
+        targetCount = 0;
+    while (targetCount_ + targetCount > targetCapacity_)
+        if (!GrowArray(targets_, targetCapacity_, 64)) return false;
     Wanted& item = items_[count_++];
     item.entry = entry;
     item.moduleBase = moduleBase;
@@ -291,6 +329,9 @@ bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSiz
     item.oldPlaces = static_cast<uint32_t>(placeCount_);
     item.placedAt = 0;
     item.callerCount = static_cast<uint8_t>(callersKept);
+    item.targets = static_cast<uint32_t>(targetCount_);
+    item.targetCount = static_cast<uint8_t>(targetCount);
+    for (size_t t = 0; t < targetCount; ++t) targets_[targetCount_++] = targets[t];
     for (size_t k = 0; k < callersKept; ++k) item.callers[k] = callerIndex[k];
     item.unique = pattern.unique;
     item.placesKnown = placesKnown;
@@ -328,6 +369,7 @@ void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budg
                 if (distinct_[i].moduleBase == base) distinct_[i].match = matches[next++];
             PlaceByOrder(base, where);
             PlaceByCallers(base, copy.view());
+            PlaceByTargets(base, copy.view(), where, budget);
         } else if (budget.left == 0) {
             for (size_t i = 0; i < distinctCount_; ++i)
                 if (distinct_[i].moduleBase == base) distinct_[i].match.givenUp = 1;
@@ -431,6 +473,33 @@ void ImportPatterns::PlaceByCallers(uint32_t base, const ModuleView& module) {
             ++agreeing;
         }
         if (!against && agreeing >= 2 && PatternFitsAt(module, kept.pattern, chosen)) item.placedAt = chosen;
+    }
+}
+
+// An entry still ambiguous, whose pattern's places now are all known (at
+// most kMostTwins): placed at the one whose wildcards point to what they
+// pointed to at the bookmark, when every other place's differ.
+void ImportPatterns::PlaceByTargets(uint32_t base, const ModuleView& module, const uint32_t* where,
+                                    WorkBudget& budget) {
+    bool any = false;
+    for (size_t i = 0; i < count_ && !any; ++i)
+        any = items_[i].moduleBase == base && !items_[i].placedAt && items_[i].targetCount;
+    if (!any) return;
+    const PointerTargets targets(module);
+    for (size_t i = 0; i < count_; ++i) {
+        Wanted& item = items_[i];
+        if (item.moduleBase != base || item.placedAt || !item.targetCount) continue;
+        const Distinct& kept = distinct_[item.distinct];
+        CodePattern shape = {};
+        shape.length = kept.pattern.length;
+        shape.unique = item.unique;
+        if (PlacementOf(shape, kept.match) != Placement::kAmbiguous || kept.match.givenUp ||
+            kept.match.count > kMostTwins)
+            continue;
+        const uint32_t* places = where + kept.slot * kEnough;
+        const int chosen = zt::PlaceByTargets(targets, kept.pattern, targets_ + item.targets, item.targetCount, places,
+                                              kept.match.count, budget);
+        if (chosen >= 0) item.placedAt = places[chosen];
     }
 }
 

@@ -9,6 +9,7 @@
 #include "core/call_sites.h"
 #include "core/code_pattern.h"
 #include "core/pattern_search.h"
+#include "core/pointer_targets.h"
 #include "core/twin_order.h"
 
 namespace zt {
@@ -35,6 +36,10 @@ public:
     // call the bookmark's address, when its pattern is not unique, each
     // unique in the module and on the call's E8 byte; returns how many.
     size_t CallersOf(uint32_t address, const CodePattern** callers) const;
+    // After For(address): when its pattern has places, what each wildcard
+    // field of its pattern points to at the bookmark (*targets, the count
+    // returned), when that tells its place from the others; else 0.
+    size_t TargetsOf(uint32_t address, const uint32_t** targets) const;
     // Bookmarks left without a pattern because the budget ran out.
     size_t givenUp() const { return givenUp_; }
 
@@ -42,6 +47,7 @@ private:
     bool MakeFor(uint32_t base, uint32_t size);
     void FindPlaces(const ModuleView& module);
     void FindCallers(const ModuleView& module);
+    void FindTargets(const ModuleView& module);
     size_t IndexOf(uint32_t address) const;
 
     uint32_t base_ = 0;
@@ -53,15 +59,18 @@ private:
     uint32_t* callerSlots_ = nullptr;   // of each bookmark, into callers_, or none
     CodePattern* callers_ = nullptr;    // kMostCallers a slot
     uint8_t* callerCounts_ = nullptr;   // a slot
+    uint32_t* targets_ = nullptr;       // kMostTargetFields for each bookmark
+    uint8_t* targetCounts_ = nullptr;
     size_t count_ = 0;
     size_t givenUp_ = 0;
     WorkBudget budget_;
 };
 
 // An import searches the patterns of at most this many entries; later ones
-// are not searched (and counted so). Memory then stays under about 21 MB
-// besides the copy of the module searched: about 52 bytes an entry, 32 more
-// for one with old places, about 225 bytes for each pattern that differs
+// are not searched (and counted so). Memory then stays under about 25 MB
+// besides the copy of the module searched: about 60 bytes an entry, 32 more
+// for one with old places and up to 64 more for what its pattern's
+// wildcards pointed to, about 225 bytes for each pattern that differs
 // from the others of its module (callers' patterns among them, at most
 // kMostCallerPatterns), and while its module is searched 44 bytes for each
 // such pattern and 80 for each entry.
@@ -90,9 +99,13 @@ public:
     // bookmark in the old build) are searched too: an entry still ambiguous
     // after the order goes where two or more of them found again call, when
     // none calls elsewhere and its own pattern was found there.
+    // With old places, targets (what each wildcard field of the pattern
+    // pointed to at the bookmark, PointerTargets::FieldsOf(pattern) of them)
+    // decide what is still ambiguous after the callers: placed at the one
+    // place whose fields agree.
     bool Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern, uint32_t oldOffset,
              bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount, const CodePattern* callers = nullptr,
-             size_t callerCount = 0);
+             size_t callerCount = 0, const uint32_t* targets = nullptr, size_t targetCount = 0);
     // Searches every module's patterns in its code, one pass each, all
     // within one work budget; then settles, module by module, what the
     // order of the entries decides among the places of patterns found more
@@ -119,6 +132,8 @@ private:
         uint32_t oldPlaces;   // its first old place in places_
         uint32_t placedAt;    // the address the order or the callers chose, or 0
         uint32_t callers[kMostCallers];   // its callers' patterns among distinct_
+        uint32_t targets;     // its first recorded target in targets_
+        uint8_t targetCount;
         uint8_t callerCount;
         uint8_t unique;
         uint8_t placesKnown;
@@ -135,6 +150,7 @@ private:
     void SearchModule(uint32_t base, uint32_t size, WorkBudget& budget);
     void PlaceByOrder(uint32_t base, const uint32_t* where);
     void PlaceByCallers(uint32_t base, const ModuleView& module);
+    void PlaceByTargets(uint32_t base, const ModuleView& module, const uint32_t* where, WorkBudget& budget);
     bool Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index);
 
     Wanted* items_ = nullptr;
@@ -148,6 +164,9 @@ private:
     size_t placeCount_ = 0;
     size_t placeCapacity_ = 0;
     size_t callersKept_ = 0;
+    uint32_t* targets_ = nullptr;  // the entries' recorded targets
+    size_t targetCount_ = 0;
+    size_t targetCapacity_ = 0;
 };
 
 // Whether the instruction recorded and the one found now are the same,

@@ -1,0 +1,104 @@
+// What a pattern's wildcards point to. Two routines with the same code apart
+// from their addresses (wrappers that pass another string, stubs that jump
+// to another import, handlers that store another routine) differ in what
+// those addresses lead to: a string's text, an imported function's name, the
+// code of the routine called. Each wildcard field of a pattern, placed at an
+// address, gets a 32-bit description of its target; two places of one
+// pattern whose descriptions differ are told apart by them, in either build.
+//
+// A field is each run of four wildcard bytes (a run of another length says
+// nothing). Its description is, for a relative call or jump, the name of the
+// import when the target is a `jmp [slot]` stub, else a hash of the target
+// routine's first instructions (their own wildcards blanked, up to the end
+// of the flow); for an absolute address, the import's name when it is a slot
+// of the import address table, a hash of the routine's first instructions
+// when it lies in code, a hash of the bytes it points to (up to a zero, at
+// most 32, relocated fields blanked) when it lies in a section that is not
+// written to; anything else (writable data, which a running program changes,
+// unreadable bytes, outside the image) is unknown: 0. Every offset read from
+// the image, the import directory's among them, is checked. Pure code: no
+// host calls.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/code_pattern.h"
+#include "core/module_view.h"
+#include "core/pattern_search.h"
+#include "core/twin_order.h"
+
+namespace zt {
+
+constexpr size_t kMostTargetFields = 16;   // fields of one pattern described at most (the first ones)
+constexpr uint32_t kUnknownTarget = 0;
+constexpr size_t kMostImportSlots = 8192;  // slots of the import address table named at most
+constexpr size_t kMostDataSections = 32;   // sections weighed for "not written to"
+
+// The module's import slots and read-only sections, read once; then the
+// descriptions of patterns placed anywhere in it. About 64 KB.
+class PointerTargets {
+public:
+    explicit PointerTargets(const ModuleView& module);
+    PointerTargets(const PointerTargets&) = delete;
+    PointerTargets& operator=(const PointerTargets&) = delete;
+    ~PointerTargets();
+
+    // The fields of a pattern: how many of its wildcard runs' four-byte
+    // fields it has (at most kMostTargetFields). Depends on the pattern only.
+    static size_t FieldsOf(const CodePattern& pattern);
+
+    // The description of each field of the pattern with its bookmark's byte
+    // at address, to out[0 .. FieldsOf(pattern)); returns that count. Spends
+    // from budget; with none left, every field is unknown.
+    size_t Describe(const CodePattern& pattern, uint32_t address, uint32_t* out, WorkBudget& budget) const;
+
+    size_t importSlots() const { return slotCount_; }
+
+private:
+    struct Slot {
+        uint32_t rva;
+        uint32_t name;   // hash of the library's and the function's names
+    };
+    struct Range {
+        uint32_t begin, end;
+    };
+    void ReadSections();
+    void ReadImports();
+    uint32_t Field(uint32_t rva, int depth, uint32_t& work) const;
+    uint32_t Routine(uint32_t rva, int depth, uint32_t& work) const;
+    uint32_t Data(uint32_t rva) const;
+    uint32_t SlotName(uint32_t rva) const;
+    bool Relocated(uint32_t rva) const;
+    bool Readable(uint32_t rva, uint32_t length) const;
+    bool InCode(uint32_t rva) const;
+    bool ReadOnly(uint32_t rva) const;
+
+    const ModuleView& module_;
+    Slot* slots_ = nullptr;
+    size_t slotCount_ = 0;
+    Range readOnly_[kMostDataSections];
+    size_t readOnlyCount_ = 0;
+};
+
+// Which of `count` places the recorded description picks, given each
+// place's description (described[c * fields + f]): the index of the one
+// place that agrees on every field known on both sides (at least one),
+// when every other place disagrees on a field known on both; -1 otherwise.
+int ChooseByTargets(const uint32_t* recorded, const uint32_t* described, size_t count, size_t fields);
+
+// At export: the description of the pattern at its own place (an address
+// among `places`, the pattern's 2 to kMostTwins places in the module), to
+// out (kMostTargetFields), when it tells that place from every other one:
+// returns its field count; 0 when the evidence could not decide (the places
+// alike, nothing known, no fields, the budget spent).
+size_t RecordTargets(const PointerTargets& targets, const CodePattern& pattern, uint32_t own, const uint32_t* places,
+                     size_t placeCount, uint32_t* out, WorkBudget& budget);
+
+// At import: which of the pattern's `count` places (addresses, 1 to
+// kMostTwins) the recorded description (`fields` of them, as
+// FieldsOf(pattern) counts) picks, as ChooseByTargets; -1 when none.
+int PlaceByTargets(const PointerTargets& targets, const CodePattern& pattern, const uint32_t* recorded,
+                   size_t fields, const uint32_t* places, size_t count, WorkBudget& budget);
+
+}  // namespace zt
