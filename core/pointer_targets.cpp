@@ -162,6 +162,17 @@ uint32_t PointerTargets::SlotName(uint32_t rva) const {
     return found != end && found->rva == rva ? found->name : kUnknownTarget;
 }
 
+bool PointerTargets::SlotNamed(uint32_t name, uint32_t& rva) const {
+    bool found = false;
+    for (size_t i = 0; i < slotCount_ && name != kUnknownTarget; ++i) {
+        if (slots_[i].name != name) continue;
+        if (found && slots_[i].rva != rva) return false;
+        found = true;
+        rva = slots_[i].rva;
+    }
+    return found;
+}
+
 // A routine's first instructions, their wildcards blanked; at the first
 // level also what those wildcards point to. An import stub (jmp [slot]) is
 // the import's name.
@@ -330,6 +341,36 @@ int PlaceByTargets(const PointerTargets& targets, const CodePattern& pattern, co
     for (size_t c = 0; c < count; ++c) targets.Describe(pattern, places[c], described + c * fields, budget);
     if (budget.left == 0) return -1;
     return ChooseByTargets(recorded, described, count, fields);
+}
+
+size_t PinImports(const PointerTargets& targets, const CodePattern& pattern, const uint32_t* recorded, size_t fields,
+                  CodePattern* pinned) {
+    if (fields == 0 || fields != PointerTargets::FieldsOf(pattern)) return 0;
+    CodePattern copy = pattern;
+    size_t n = 0, fixedCount = 0;
+    const size_t length = std::min<size_t>(pattern.length, kPatternMax);
+    for (size_t i = 0; i < length && n < fields;) {
+        if (pattern.fixed[i]) {
+            ++i;
+            continue;
+        }
+        size_t run = i;
+        while (run < length && !pattern.fixed[run]) ++run;
+        for (size_t k = i; (run - i) % 4 == 0 && k < run && n < fields; k += 4, ++n) {
+            const bool branch = (k >= 1 && (pattern.bytes[k - 1] == 0xE8 || pattern.bytes[k - 1] == 0xE9)) ||
+                                (k >= 2 && pattern.bytes[k - 2] == 0x0F && (pattern.bytes[k - 1] & 0xF0) == 0x80);
+            uint32_t slot = 0;
+            if (k == i && k >= 1 && !branch && pattern.fixed[k - 1] && targets.SlotNamed(recorded[n], slot)) {
+                const uint32_t address = targets.base() + slot;
+                std::memcpy(copy.bytes + k, &address, 4);
+                std::memset(copy.fixed + k, 1, 4);
+                ++fixedCount;
+            }
+        }
+        i = run;
+    }
+    if (fixedCount) *pinned = copy;
+    return fixedCount;
 }
 
 }  // namespace zt

@@ -54,6 +54,10 @@ public:
     size_t Describe(const CodePattern& pattern, uint32_t address, uint32_t* out, WorkBudget& budget) const;
 
     size_t importSlots() const { return slotCount_; }
+    // The one slot whose import has this description; false when none or
+    // several have it.
+    bool SlotNamed(uint32_t name, uint32_t& rva) const;
+    uint32_t base() const { return module_.base; }
 
 private:
     struct Slot {
@@ -100,5 +104,17 @@ size_t RecordTargets(const PointerTargets& targets, const CodePattern& pattern, 
 // FieldsOf(pattern) counts) picks, as ChooseByTargets; -1 when none.
 int PlaceByTargets(const PointerTargets& targets, const CodePattern& pattern, const uint32_t* recorded,
                    size_t fields, const uint32_t* places, size_t count, WorkBudget& budget);
+
+// A pattern found at too many places to weigh them one by one (a run of
+// import stubs, `jmp [slot]` each) is pinned by the imports its fields
+// name: *pinned is the pattern with each field whose description (of
+// `fields`, as FieldsOf(pattern) counts) names one slot of this module's
+// import table fixed to that slot's address, unless the field is a relative
+// branch's. Returns how many fields were fixed; 0: none, *pinned not made.
+// The pinned pattern found once (and unique in the old build too, where the
+// export pinned it by the old slots) is the bookmark's place, when the
+// place's description agrees (PlaceByTargets).
+size_t PinImports(const PointerTargets& targets, const CodePattern& pattern, const uint32_t* recorded, size_t fields,
+                  CodePattern* pinned);
 
 }  // namespace zt

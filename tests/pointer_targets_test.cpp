@@ -215,4 +215,23 @@ TEST(PointerTargets, RecordOnlyWhatTellsThePlaceFromTheOthers) {
     EXPECT_EQ(-1, zt::PlaceByTargets(targets, push, out, 1, differ, 2, spent));
 }
 
+// A pattern found at too many places is pinned by the import a field names
+// (a jmp [slot] stub), never through a relative call's field.
+TEST(PointerTargets, PinAPatternByTheImportItsFieldNames) {
+    const Image image;
+    const zt::ModuleView view = image.View();
+    const zt::PointerTargets targets(view);
+    const zt::CodePattern stub = Pattern("FF 25 ?? ?? ?? ??");
+    const uint32_t sleep = Describe(image, "FF 25 ?? ?? ?? ??", 0x1100);
+    zt::CodePattern pinned;
+    ASSERT_EQ(1u, zt::PinImports(targets, stub, &sleep, 1, &pinned));
+    std::vector<zt::PatternMatch> found(1);
+    zt::SearchPatterns(view, &pinned, 1, found.data());
+    EXPECT_EQ(1u, found[0].count);
+    EXPECT_EQ(kBase + 0x1100, found[0].address);
+    const uint32_t nothing = 12345;
+    EXPECT_EQ(0u, zt::PinImports(targets, stub, &nothing, 1, &pinned));
+    EXPECT_EQ(0u, zt::PinImports(targets, Pattern("E8 ?? ?? ?? ??"), &sleep, 1, &pinned));
+}
+
 }  // namespace

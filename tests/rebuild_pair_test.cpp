@@ -45,7 +45,7 @@ protected:
                       plugin.kind == rebuild::Outcome::kPlaced ? plugin.address : 0)
                 << a_.functions[marks_[i].function].name << (marks_[i].fifth ? ", 5th instruction" : "");
         }
-        EXPECT_GE(ambiguous, 20u);   // twins that nothing decides, left unplaced and counted
+        EXPECT_GE(ambiguous, 10u);   // twins that nothing decides (19 now), left unplaced and counted
         EXPECT_EQ("Zentrilo: " + std::to_string(found) + " bookmarks imported, " + std::to_string(found) +
                       " found in the new build of lz4, " + std::to_string(notFound) + " not found, " +
                       std::to_string(ambiguous) + " ambiguous!",
@@ -65,15 +65,15 @@ TEST_F(RebuildPairTest, BookmarksOfOneReleaseFindTheirInstructionsInTheNext) {
     all.Add(fifth);
     EXPECT_EQ(0u, all.wrong);
     EXPECT_EQ(0u, carried.placedWithoutPattern);
-    // 104 of 127 now: the rest are routines with the same code as others that
-    // no neighbour or caller decides (the C runtime's import stubs among them) and the
-    // first bytes changed.
+    // 117 of 127 now: the rest are routines with the same code as others that
+    // no neighbour, caller or pointer target decides.
     EXPECT_GE(all.unchanged, 100u);
-    EXPECT_GE(all.unchangedCorrect * 4, all.unchanged * 3) << all.unchangedCorrect << " of " << all.unchanged;
+    EXPECT_GE(all.unchangedCorrect * 10, all.unchanged * 9) << all.unchangedCorrect << " of " << all.unchanged;
 
     // Twins placed by the order of their neighbours (15 now), by their
     // callers (4 now: the C runtime's import stubs) and by what their
-    // wildcards point to (1 now), each where it belongs.
+    // wildcards point to (13 now: import stubs among them), each where it
+    // belongs.
     std::vector<bool> byOrder, byCallers, byTargets;
     const std::vector<rebuild::Outcome> direct =
         rebuild::PlaceTwinsDirectly(a_, b_, marks_, &byOrder, &byCallers, &byTargets);
@@ -93,7 +93,7 @@ TEST_F(RebuildPairTest, BookmarksOfOneReleaseFindTheirInstructionsInTheNext) {
     EXPECT_EQ(placedByOrder, correctByOrder);
     EXPECT_GE(placedByCallers, 3u);
     EXPECT_EQ(placedByCallers, correctByCallers);
-    EXPECT_GE(placedByTargets, 1u);
+    EXPECT_GE(placedByTargets, 8u);
     EXPECT_EQ(placedByTargets, correctByTargets);
     ExpectAsTheCore(carried, direct);
 }

@@ -391,34 +391,68 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
         if (byCallers) (*byCallers)[i] = true;
     }
 
-    // Then those still ambiguous by what their wildcards point to: described
-    // at each place in A (recorded only when that tells its own place from
-    // the others), and at each place in B.
+    // Then those still ambiguous by what their wildcards point to, as the
+    // export records it: described at each place in A, kept only when that
+    // tells its own place from the others; with more places than recorded,
+    // kept when the pattern pinned by the imports its fields name is unique
+    // in A. At import: described at each place in B (up to kMostTwins), or
+    // pinned by the imports in B and found once.
     const zt::PointerTargets targetsA(a.view), targetsB(b.view);
     zt::WorkBudget targetBudget;
     if (byTargets) byTargets->assign(marks.size(), false);
     const bool showTargets = std::getenv("ZT_SHOW_TARGETS") != nullptr;
+    std::vector<std::vector<uint32_t>> recordedOf(marks.size());
     for (size_t i = 0; i < marks.size(); ++i) {
-        if (outcomes[i].kind == Outcome::kPlaced || zt::PlacementOf(patterns[i], found[i]) != zt::Placement::kAmbiguous ||
-            found[i].givenUp || found[i].count > zt::kMostTwins || inA[i].givenUp || inA[i].count < 2 ||
-            inA[i].count > zt::kMostTwins) {
-            if (showTargets && outcomes[i].kind != Outcome::kPlaced)
-                std::printf("skipped %s%s: %u in A (%u), %u in B (%u)\n", a.functions[marks[i].function].name.c_str(),
-                            marks[i].fifth ? " 5th" : "", inA[i].count, inA[i].givenUp, found[i].count, found[i].givenUp);
+        if (!patterns[i].length || patterns[i].unique || inA[i].givenUp || inA[i].count < 2) continue;
+        uint32_t recorded[zt::kMostTargetFields];
+        if (inA[i].count <= zt::kMostTwins) {
+            const size_t fields = zt::RecordTargets(targetsA, patterns[i], AddressIn(a, marks[i]), &whereA[i * enough],
+                                                    inA[i].count, recorded, targetBudget);
+            recordedOf[i].assign(recorded, recorded + fields);
             continue;
         }
-        uint32_t recorded[zt::kMostTargetFields];
-        const size_t fields = zt::RecordTargets(targetsA, patterns[i], AddressIn(a, marks[i]), &whereA[i * enough],
-                                                inA[i].count, recorded, targetBudget);
-        const int chosen = zt::PlaceByTargets(targetsB, patterns[i], recorded, fields, &where[i * enough],
-                                              found[i].count, targetBudget);
+        const size_t fields = targetsA.Describe(patterns[i], AddressIn(a, marks[i]), recorded, targetBudget);
+        zt::CodePattern pinned;
+        if (!zt::PinImports(targetsA, patterns[i], recorded, fields, &pinned)) continue;
+        zt::PatternMatch once{};
+        const zt::CodePattern* one = &pinned;
+        zt::WorkBudget pinBudget;
+        zt::SearchPatterns(a.view, &one, 1, &once, pinBudget);
+        if (once.count == 1 && !once.givenUp) recordedOf[i].assign(recorded, recorded + fields);
+    }
+    const auto stillAmbiguous = [&](size_t i) {
+        return outcomes[i].kind != Outcome::kPlaced && !recordedOf[i].empty() && !found[i].givenUp &&
+               zt::PlacementOf(patterns[i], found[i]) == zt::Placement::kAmbiguous;
+    };
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!stillAmbiguous(i) || found[i].count > zt::kMostTwins) continue;
+        const int chosen = zt::PlaceByTargets(targetsB, patterns[i], recordedOf[i].data(), recordedOf[i].size(),
+                                              &where[i * enough], found[i].count, targetBudget);
         if (showTargets)
             std::printf("targets of %s%s: %u in A, %u in B, %zu fields recorded, %s\n",
                         a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "", inA[i].count,
-                        found[i].count, fields, chosen < 0 ? "not placed" : "placed");
+                        found[i].count, recordedOf[i].size(), chosen < 0 ? "not placed" : "placed");
         if (chosen < 0) continue;
         outcomes[i].kind = Outcome::kPlaced;
         outcomes[i].address = where[i * enough + chosen];
+        if (byTargets) (*byTargets)[i] = true;
+    }
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!stillAmbiguous(i)) continue;
+        zt::CodePattern pinned;
+        if (!zt::PinImports(targetsB, patterns[i], recordedOf[i].data(), recordedOf[i].size(), &pinned)) continue;
+        zt::PatternMatch once{};
+        const zt::CodePattern* one = &pinned;
+        zt::WorkBudget pinBudget;
+        zt::SearchPatterns(b.view, &one, 1, &once, pinBudget);
+        if (once.count != 1 || once.givenUp ||
+            zt::PlaceByTargets(targetsB, patterns[i], recordedOf[i].data(), recordedOf[i].size(), &once.address, 1,
+                               targetBudget) != 0)
+            continue;
+        if (showTargets)
+            std::printf("pinned %s%s: placed\n", a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "");
+        outcomes[i].kind = Outcome::kPlaced;
+        outcomes[i].address = once.address;
         if (byTargets) (*byTargets)[i] = true;
     }
     return outcomes;

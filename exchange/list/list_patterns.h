@@ -151,6 +151,7 @@ private:
     void PlaceByOrder(uint32_t base, const uint32_t* where);
     void PlaceByCallers(uint32_t base, const ModuleView& module);
     void PlaceByTargets(uint32_t base, const ModuleView& module, const uint32_t* where, WorkBudget& budget);
+    bool Ambiguous(const Wanted& item) const;
     bool Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index);
 
     Wanted* items_ = nullptr;
