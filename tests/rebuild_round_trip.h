@@ -25,6 +25,8 @@ protected:
         size_t placesBytes = 0;                  // of it, the patterns' old places ("pattern_places")
         size_t callersBytes = 0;                 // and their callers ("caller_patterns", "caller_positions")
         size_t withCallers = 0;                  // entries with callers
+        size_t targetsBytes = 0;                 // and what their wildcards point to ("pointer_targets")
+        size_t withTargets = 0;                  // entries with those
         std::string status;                      // the import's status line
         size_t patternBytes = 0;                 // of it, the three pattern fields with their commas
     };

@@ -65,6 +65,10 @@ public:
         std::printf("  and %zu of the callers of %zu bookmarks (+%.1f %%)\n", carried.callersBytes, carried.withCallers,
                     100.0 * double(carried.callersBytes) /
                         double(carried.listBytes - carried.placesBytes - carried.callersBytes));
+        std::printf("  and %zu of the pointer targets of %zu bookmarks (+%.1f %%)\n", carried.targetsBytes,
+                    carried.withTargets,
+                    100.0 * double(carried.targetsBytes) /
+                        double(carried.listBytes - carried.placesBytes - carried.callersBytes - carried.targetsBytes));
         std::printf("placed %zu (%zu active), of them by offset without a pattern %zu; export %.3f s, import %.3f s\n",
                     all.correct + all.wrong, carried.placedActive, carried.placedWithoutPattern,
                     carried.exportSeconds, carried.importSeconds);
