@@ -20,6 +20,9 @@ constexpr size_t kLongestName = 128;       // of an imported function or library
 constexpr size_t kRoutineBytes = 24;       // of a routine's first instructions hashed
 constexpr size_t kDataBytes = 32;          // of the bytes an address points to hashed
 constexpr uint32_t kFieldWork = 256;       // budget units for a field, at most about what it reads
+// What a routine's own fields point to is part of its description this many
+// levels down (one: a second level placed no more twins on the corpus).
+constexpr int kNestedLevels = 1;
 
 uint32_t Mix(uint32_t hash, uint32_t value) { return (hash ^ value) * 16777619u; }
 uint32_t Finish(uint32_t hash) { return hash == kUnknownTarget ? 1 : hash; }
@@ -200,8 +203,8 @@ uint32_t PointerTargets::Routine(uint32_t rva, int depth, uint32_t& work) const 
             size_t run = i;
             while (run < f.length && !fixed[run]) ++run;
             hash = Mix(hash, 0x100 | static_cast<uint32_t>(run - i));
-            if (depth == 0 && (run - i) % 4 == 0)
-                for (size_t k = i; k < run; k += 4) hash = Mix(hash, Field(at + static_cast<uint32_t>(k), 1, work));
+            if (depth < kNestedLevels && (run - i) % 4 == 0)
+                for (size_t k = i; k < run; k += 4) hash = Mix(hash, Field(at + static_cast<uint32_t>(k), depth + 1, work));
             i = run - 1;
         }
         done += f.length;
@@ -319,6 +322,21 @@ int ChooseByTargets(const uint32_t* recorded, const uint32_t* described, size_t 
     return chosen;
 }
 
+namespace {
+
+// A field that every place describes alike tells none of them from the
+// others: it is recorded as unknown, so that a change common to all of them
+// in the next build (a routine they all call, changed) costs nothing.
+void KeepWhatDiffers(uint32_t* own, const uint32_t* described, size_t count, size_t fields) {
+    for (size_t f = 0; f < fields; ++f) {
+        bool alike = true;
+        for (size_t c = 1; c < count && alike; ++c) alike = described[c * fields + f] == described[f];
+        if (alike) own[f] = kUnknownTarget;
+    }
+}
+
+}  // namespace
+
 size_t RecordTargets(const PointerTargets& targets, const CodePattern& pattern, uint32_t own, const uint32_t* places,
                      size_t placeCount, uint32_t* out, WorkBudget& budget) {
     const size_t fields = PointerTargets::FieldsOf(pattern);
@@ -331,6 +349,7 @@ size_t RecordTargets(const PointerTargets& targets, const CodePattern& pattern, 
     }
     if (ownIndex < 0 || budget.left == 0) return 0;
     std::memcpy(out, described + ownIndex * fields, fields * sizeof *out);
+    KeepWhatDiffers(out, described, placeCount, fields);
     return ChooseByTargets(out, described, placeCount, fields) == ownIndex ? fields : 0;
 }
 

@@ -78,6 +78,12 @@ struct Image {
         PutCode(bytes, 0x1110, {0xFF, 0x25}, kBase + 0x3184);
         PutCode(bytes, 0x1200, {0xE8}, 0x1100 - 0x1205);
         PutCode(bytes, 0x1210, {0xE8}, 0x1110 - 0x1215);
+        // push "alpha" / push "beta" / ret at 0x1300, push "beta" twice at 0x1310.
+        for (uint32_t at : {0x1300u, 0x1310u}) {
+            PutCode(bytes, at, {0x68}, kBase + (at == 0x1300 ? 0x2000 : 0x2010));
+            PutCode(bytes, at + 5, {0x68}, kBase + 0x2010);
+            bytes[at + 10] = 0xC3;
+        }
     }
     zt::ModuleView View() const { return {kBase, kSize, bytes.data(), readable.data(), nullptr, 0, &code, 1}; }
 };
@@ -210,6 +216,11 @@ TEST(PointerTargets, RecordOnlyWhatTellsThePlaceFromTheOthers) {
     ASSERT_EQ(1u, zt::RecordTargets(targets, push, differ[1], differ, 2, out, budget));
     EXPECT_EQ(1, zt::PlaceByTargets(targets, push, out, 1, differ, 2, budget));
     EXPECT_EQ(-1, zt::PlaceByTargets(targets, push, out, 2, differ, 2, budget));   // a field count that lies
+    // A field alike at every place is recorded as unknown: it tells none apart.
+    const uint32_t two[] = {kBase + 0x1300, kBase + 0x1310};
+    ASSERT_EQ(2u, zt::RecordTargets(targets, Pattern("68 ?? ?? ?? ?? 68 ?? ?? ?? ?? C3"), two[0], two, 2, out, budget));
+    EXPECT_NE(zt::kUnknownTarget, out[0]);
+    EXPECT_EQ(zt::kUnknownTarget, out[1]);
     zt::WorkBudget spent;
     spent.left = 0;
     EXPECT_EQ(-1, zt::PlaceByTargets(targets, push, out, 1, differ, 2, spent));
