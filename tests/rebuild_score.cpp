@@ -424,6 +424,19 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
         return outcomes[i].kind != Outcome::kPlaced && !recordedOf[i].empty() && !found[i].givenUp &&
                zt::PlacementOf(patterns[i], found[i]) == zt::Placement::kAmbiguous;
     };
+    if (showTargets) {
+        // Where the order or the callers decided: what the pointer targets would say.
+        for (size_t i = 0; i < marks.size(); ++i) {
+            if (outcomes[i].kind != Outcome::kPlaced || recordedOf[i].empty() || found[i].givenUp ||
+                found[i].count > zt::kMostTwins || zt::PlacementOf(patterns[i], found[i]) != zt::Placement::kAmbiguous)
+                continue;
+            const int chosen = zt::PlaceByTargets(targetsB, patterns[i], recordedOf[i].data(), recordedOf[i].size(),
+                                                  &where[i * enough], found[i].count, targetBudget);
+            std::printf("decided already %s%s: pointer targets %s\n", a.functions[marks[i].function].name.c_str(),
+                        marks[i].fifth ? " 5th" : "",
+                        chosen < 0 ? "undecided" : where[i * enough + chosen] == outcomes[i].address ? "agree" : "DISAGREE");
+        }
+    }
     for (size_t i = 0; i < marks.size(); ++i) {
         if (!stillAmbiguous(i) || found[i].count > zt::kMostTwins) continue;
         const int chosen = zt::PlaceByTargets(targetsB, patterns[i], recordedOf[i].data(), recordedOf[i].size(),
