@@ -36,7 +36,7 @@ constexpr size_t kMostImportSlots = 8192;  // slots of the import address table 
 constexpr size_t kMostDataSections = 32;   // sections weighed for "not written to"
 
 // The module's import slots and read-only sections, read once; then the
-// descriptions of patterns placed anywhere in it. About 64 KB.
+// descriptions of patterns placed anywhere in it. About 128 KB.
 class PointerTargets {
 public:
     explicit PointerTargets(const ModuleView& module);
@@ -79,7 +79,8 @@ private:
     bool ReadOnly(uint32_t rva) const;
 
     const ModuleView& module_;
-    Slot* slots_ = nullptr;
+    Slot* slots_ = nullptr;     // by slot
+    Slot* byName_ = nullptr;    // the same, by name
     size_t slotCount_ = 0;
     Range readOnly_[kMostDataSections];
     size_t readOnlyCount_ = 0;
