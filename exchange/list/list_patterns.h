@@ -151,7 +151,9 @@ private:
     void SearchModule(uint32_t base, uint32_t size, WorkBudget& budget);
     void PlaceByOrder(uint32_t base, const uint32_t* where);
     void PlaceByCallers(uint32_t base, const ModuleView& module);
-    void PlaceByTargets(uint32_t base, const ModuleView& module, const uint32_t* where, WorkBudget& budget);
+    // In list_targets.cpp: where[slot * stride + k] are the places of each pattern.
+    void PlaceByTargets(uint32_t base, const ModuleView& module, const uint32_t* where, uint32_t stride,
+                        WorkBudget& budget);
     bool Ambiguous(const Wanted& item) const;
     bool Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index);
 
