@@ -43,11 +43,13 @@ bool Fits(uint32_t size, uint64_t at, uint64_t count) { return at <= size && cou
 PointerTargets::PointerTargets(const ModuleView& module) : module_(module) {
     ReadSections();
     ReadImports();
+    ReadExports();
 }
 
 PointerTargets::~PointerTargets() {
     std::free(slots_);
     std::free(byName_);
+    std::free(exports_);
 }
 
 bool PointerTargets::Readable(uint32_t rva, uint32_t length) const {
@@ -173,6 +175,69 @@ void PointerTargets::ReadImports() {
     std::sort_heap(byName_, byName_ + slotCount_, byName);
 }
 
+// The module's own exported routines by name, from its export directory
+// (directory 0): a routine another build changed keeps its name, so a call
+// of it is described by that. A routine exported under several names is
+// described by them all; the walk stops at the bounds or outside the image.
+void PointerTargets::ReadExports() {
+    const uint8_t* image = module_.bytes;
+    const uint32_t size = module_.size;
+    if (!Readable(0, 0x40) || image[0] != 'M' || image[1] != 'Z') return;
+    const uint32_t nt = Read32(image, 0x3C);
+    if (!Fits(size, nt, 24 + 104) || !Readable(nt, 24 + 104) || Read32(image, nt + 24 + 92) < 1) return;
+    uint16_t optionalSize;
+    std::memcpy(&optionalSize, image + nt + 20, 2);
+    const uint32_t directory = Read32(image, nt + 24 + 96);
+    if (optionalSize < 104 || directory == 0 || !Fits(size, directory, 40) || !Readable(directory, 40)) return;
+    const uint32_t functionCount = Read32(image, directory + 20), nameCount = Read32(image, directory + 24);
+    const uint32_t functions = Read32(image, directory + 28), names = Read32(image, directory + 32),
+                   ordinals = Read32(image, directory + 36);
+    const uint32_t count = std::min<uint32_t>(nameCount, kMostExports);
+    if (count == 0 || !Fits(size, names, 4ull * count) || !Readable(names, 4 * count) ||
+        !Fits(size, ordinals, 2ull * count) || !Readable(ordinals, 2 * count))
+        return;
+    exports_ = static_cast<Slot*>(std::malloc(count * sizeof *exports_));
+    if (!exports_) return;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint16_t ordinal;
+        std::memcpy(&ordinal, image + ordinals + 2 * i, 2);
+        const uint64_t entry = uint64_t{functions} + 4ull * ordinal;
+        if (ordinal >= functionCount || !Fits(size, entry, 4) || !Readable(static_cast<uint32_t>(entry), 4)) continue;
+        const uint32_t routine = Read32(image, static_cast<uint32_t>(entry));
+        if (!InCode(routine)) continue;   // a forwarder or data
+        const uint32_t name = Read32(image, names + 4 * i);
+        uint32_t hash = Mix(2166136261u, 'E');
+        size_t n = 0;
+        for (; n < kLongestName && Fits(size, uint64_t{name} + n, 1) && Readable(static_cast<uint32_t>(name + n), 1) &&
+               image[name + n];
+             ++n)
+            hash = Mix(hash, image[name + n]);
+        if (n == 0 || n == kLongestName || !Fits(size, uint64_t{name} + n, 1) ||
+            !Readable(static_cast<uint32_t>(name + n), 1))
+            continue;
+        exports_[exportCount_++] = Slot{routine, Finish(hash)};
+    }
+    const auto byAddress = [](const Slot& x, const Slot& y) { return x.rva < y.rva || (x.rva == y.rva && x.name < y.name); };
+    std::make_heap(exports_, exports_ + exportCount_, byAddress);
+    std::sort_heap(exports_, exports_ + exportCount_, byAddress);
+    // One description a routine: its names together.
+    size_t kept = 0;
+    for (size_t i = 0; i < exportCount_; ++i) {
+        if (kept && exports_[kept - 1].rva == exports_[i].rva)
+            exports_[kept - 1].name = Finish(Mix(exports_[kept - 1].name, exports_[i].name));
+        else
+            exports_[kept++] = exports_[i];
+    }
+    exportCount_ = kept;
+}
+
+uint32_t PointerTargets::ExportName(uint32_t rva) const {
+    const Slot* begin = exports_;
+    const Slot* end = exports_ + exportCount_;
+    const Slot* found = std::lower_bound(begin, end, rva, [](const Slot& s, uint32_t v) { return s.rva < v; });
+    return found != end && found->rva == rva ? found->name : kUnknownTarget;
+}
+
 uint32_t PointerTargets::SlotName(uint32_t rva) const {
     const Slot* begin = slots_;
     const Slot* end = slots_ + slotCount_;
@@ -202,6 +267,8 @@ uint32_t PointerTargets::Routine(uint32_t rva, int depth, uint32_t& work) const 
         const uint32_t name = SlotName(Read32(module_.bytes, rva + 2) - module_.base);
         if (name != kUnknownTarget) return name;
     }
+    const uint32_t exported = ExportName(rva);
+    if (exported != kUnknownTarget) return exported;
     uint32_t hash = Mix(2166136261u, 'C');
     size_t done = 0;
     while (done < kRoutineBytes) {

@@ -33,6 +33,7 @@ namespace zt {
 constexpr size_t kMostTargetFields = 16;   // fields of one pattern described at most (the first ones)
 constexpr uint32_t kUnknownTarget = 0;
 constexpr size_t kMostImportSlots = 8192;  // slots of the import address table named at most
+constexpr size_t kMostExports = 8192;      // the module's own exported routines named at most
 constexpr size_t kMostDataSections = 32;   // sections weighed for "not written to"
 
 // The module's import slots and read-only sections, read once; then the
@@ -69,10 +70,12 @@ private:
     };
     void ReadSections();
     void ReadImports();
+    void ReadExports();
     uint32_t Field(uint32_t rva, int depth, uint32_t& work) const;
     uint32_t Routine(uint32_t rva, int depth, uint32_t& work) const;
     uint32_t Data(uint32_t rva) const;
     uint32_t SlotName(uint32_t rva) const;
+    uint32_t ExportName(uint32_t rva) const;
     bool Relocated(uint32_t rva) const;
     bool Readable(uint32_t rva, uint32_t length) const;
     bool InCode(uint32_t rva) const;
@@ -82,6 +85,8 @@ private:
     Slot* slots_ = nullptr;     // by slot
     Slot* byName_ = nullptr;    // the same, by name
     size_t slotCount_ = 0;
+    Slot* exports_ = nullptr;   // the module's exported routines and their names, by address
+    size_t exportCount_ = 0;
     Range readOnly_[kMostDataSections];
     size_t readOnlyCount_ = 0;
 };

@@ -44,6 +44,15 @@ struct Image {
         bytes[kNt + 20] = 0xE0;   // optional header's size
         Put32(bytes, kOptional + 92, 16);
         Put32(bytes, kOptional + 104, 0x3000);   // the import directory
+        Put32(bytes, kOptional + 96, 0x2400);    // the export directory: "exported" at 0x1400
+        Put32(bytes, 0x2400 + 20, 1);
+        Put32(bytes, 0x2400 + 24, 1);
+        Put32(bytes, 0x2400 + 28, 0x2440);
+        Put32(bytes, 0x2400 + 32, 0x2450);
+        Put32(bytes, 0x2400 + 36, 0x2460);
+        Put32(bytes, 0x2440, 0x1400);
+        Put32(bytes, 0x2450, 0x2470);
+        PutText(bytes, 0x2470, "exported");
         const uint32_t sections[][3] = {{0x1000, 0x800, 0x60000020}, {0x2000, 0x1000, 0x40000040},
                                         {0x3000, 0x1000, 0xC0000040}, {0x4000, 0x1000, 0xC0000040}};
         for (size_t s = 0; s < 4; ++s) {
@@ -78,6 +87,14 @@ struct Image {
         PutCode(bytes, 0x1110, {0xFF, 0x25}, kBase + 0x3184);
         PutCode(bytes, 0x1200, {0xE8}, 0x1100 - 0x1205);
         PutCode(bytes, 0x1210, {0xE8}, 0x1110 - 0x1215);
+        // Routines at 0x1400 (exported) and 0x1420 (not), each jumped to from 0x1440 and 0x1450.
+        for (uint32_t at : {0x1400u, 0x1420u}) {
+            bytes[at] = 0x31;
+            bytes[at + 1] = 0xC0;
+            bytes[at + 2] = 0xC3;
+        }
+        PutCode(bytes, 0x1440, {0xE9}, 0x1400 - 0x1445);
+        PutCode(bytes, 0x1450, {0xE9}, 0x1420 - 0x1455);
         // push "alpha" / push "beta" / ret at 0x1300, push "beta" twice at 0x1310.
         for (uint32_t at : {0x1300u, 0x1310u}) {
             PutCode(bytes, at, {0x68}, kBase + (at == 0x1300 ? 0x2000 : 0x2010));
@@ -116,6 +133,20 @@ TEST(PointerTargets, DescribeWhatAFieldPointsTo) {
     EXPECT_EQ(sleep, Describe(image, "E8 ?? ?? ?? ??", 0x1200));
     EXPECT_NE(sleep, Describe(image, "FF 25 ?? ?? ?? ??", 0x1110));
     EXPECT_NE(sleep, Describe(image, "E8 ?? ?? ?? ??", 0x1210));
+}
+
+// A routine the module exports is its name, whatever its code; another is its code.
+TEST(PointerTargets, AnExportedRoutineIsItsName) {
+    Image image;
+    const char* jump = "E9 ?? ?? ?? ??";
+    const uint32_t exported = Describe(image, jump, 0x1440), other = Describe(image, jump, 0x1450);
+    EXPECT_NE(zt::kUnknownTarget, exported);
+    EXPECT_NE(exported, other);   // the same code, but one has a name
+    image.bytes[0x1400] = image.bytes[0x1420] = 0x33;   // xor eax,eax written another way
+    EXPECT_EQ(exported, Describe(image, jump, 0x1440));
+    EXPECT_NE(other, Describe(image, jump, 0x1450));
+    Put32(image.bytes, 0x2450, kSize - 2);   // a name that runs off the image: no name
+    EXPECT_NE(exported, Describe(image, jump, 0x1440));
 }
 
 TEST(PointerTargets, WhatCannotBeTrustedIsUnknown) {
