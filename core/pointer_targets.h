@@ -8,15 +8,16 @@
 //
 // A field is each run of four wildcard bytes (a run of another length says
 // nothing). Its description is, for a relative call or jump, the name of the
-// import when the target is a `jmp [slot]` stub, else a hash of the target
-// routine's first instructions (their own wildcards blanked, up to the end
-// of the flow); for an absolute address, the import's name when it is a slot
-// of the import address table, a hash of the routine's first instructions
-// when it lies in code, a hash of the bytes it points to (up to a zero, at
+// import when the target is a `jmp [slot]` stub, the routine's name when the
+// module exports it, else a hash of the target routine's first instructions
+// (their own wildcards blanked, up to the end of the flow, and what those
+// point to, one level down); for an absolute address, the import's name when
+// it is a slot of the import address table, the routine's description as
+// above when it lies in code, a hash of the bytes it points to (up to a zero, at
 // most 32, relocated fields blanked) when it lies in a section that is not
 // written to; anything else (writable data, which a running program changes,
 // unreadable bytes, outside the image) is unknown: 0. Every offset read from
-// the image, the import directory's among them, is checked. Pure code: no
+// the image, the import and export directories' among them, is checked. Pure code: no
 // host calls.
 #pragma once
 
@@ -36,8 +37,9 @@ constexpr size_t kMostImportSlots = 8192;  // slots of the import address table 
 constexpr size_t kMostExports = 8192;      // the module's own exported routines named at most
 constexpr size_t kMostDataSections = 32;   // sections weighed for "not written to"
 
-// The module's import slots and read-only sections, read once; then the
-// descriptions of patterns placed anywhere in it. About 128 KB.
+// The module's import slots, exported routines and read-only sections, read
+// once; then the descriptions of patterns placed anywhere in it. About
+// 192 KB.
 class PointerTargets {
 public:
     explicit PointerTargets(const ModuleView& module);

@@ -74,7 +74,7 @@ private:
 // from the others of its module (callers' patterns among them, at most
 // kMostCallerPatterns), and while its module is searched 44 bytes for each
 // such pattern, 80 for each entry, 216 for each entry with pointer targets
-// and 128 KB for the module's import table.
+// and 192 KB for the module's import and export tables.
 constexpr size_t kMostSearchedEntries = 50000;
 // And the patterns of at most this many callers, all entries together
 // (about 225 bytes each); later ones are passed over.
