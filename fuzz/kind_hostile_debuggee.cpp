@@ -7,8 +7,8 @@
 // then a list of another build of it is imported: that export, or thousands
 // of entries whose patterns are zeros, the repeated routine, patterns that
 // differ but share one anchor, or random bytes (now and then twins, with
-// their places and what their wildcards pointed to); its import directory
-// is missing, lies in the code or runs off the image.
+// their places and what their wildcards pointed to); its import and export
+// directories are missing, lie in the code or run off the image.
 //
 // Neither the export nor the import may take longer than kLongestMs, however
 // much code and however many patterns: their searches share a work budget.
@@ -122,6 +122,9 @@ void WriteHeader(Rng& rng, Image& image, std::pair<uint32_t, uint32_t> relocatio
     // relocations, or at the image's end or past it.
     Put32(b, optional + 96 + 8, rng.Pick(std::vector<uint32_t>{0, 0x1000, 0x1000 + rng.Below(image.codeEnd - 0x1000),
                                                                 relocations.first, size - 20, size - 4, 0xFFFFFFF0}));
+    // The export directory likewise (names and addresses read from anywhere).
+    Put32(b, optional + 96, rng.Pick(std::vector<uint32_t>{0, 0x1000 + rng.Below(image.codeEnd - 0x1000),
+                                                            relocations.first, size - 40, size - 4, 0xFFFFFFF0}));
     for (uint32_t s = 0; s < sections; ++s) {
         const size_t at = optional + 0xE0 + 40 * s;
         std::memcpy(&b[at], ".text\0\0\0", 8);
