@@ -136,6 +136,11 @@ Object WriteEntry(Rng& rng, const ListEntry& entry, bool escapes) {
             for (uint32_t place : entry.patternPlaces) places += (places.size() > 1 ? "," : "") + JsonNumber(place);
             object.push_back({JsonKey("pattern_places"), places + "]"});
         }
+        if (!entry.pointerTargets.empty()) {
+            std::string targets = "[";
+            for (uint32_t target : entry.pointerTargets) targets += (targets.size() > 1 ? "," : "") + JsonNumber(target);
+            object.push_back({JsonKey("pointer_targets"), targets + "]"});
+        }
         if (!entry.callerPatterns.empty() || !entry.callerPositions.empty()) {
             std::string patterns = "[", positions = "[";
             for (const std::string& caller : entry.callerPatterns)

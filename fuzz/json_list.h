@@ -42,6 +42,9 @@ struct ListEntry {
     // The keys of its routine's instructions ("align_keys", written when not
     // empty), as they stand in the file.
     std::string alignKeys;
+    // What its wildcards pointed to ("pointer_targets", written when not
+    // empty).
+    std::vector<uint32_t> pointerTargets;
 };
 
 struct ListModule {

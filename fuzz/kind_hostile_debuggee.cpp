@@ -6,7 +6,9 @@
 // header erased or unreadable. Bookmarks in it are exported as a JSON list;
 // then a list of another build of it is imported: that export, or thousands
 // of entries whose patterns are zeros, the repeated routine, patterns that
-// differ but share one anchor, or random bytes.
+// differ but share one anchor, or random bytes (now and then twins, with
+// their places and what their wildcards pointed to); its import and export
+// directories are missing, lie in the code or run off the image.
 //
 // Neither the export nor the import may take longer than kLongestMs, however
 // much code and however many patterns: their searches share a work budget.
@@ -114,6 +116,15 @@ void WriteHeader(Rng& rng, Image& image, std::pair<uint32_t, uint32_t> relocatio
     Put32(b, optional + 92, 16);
     Put32(b, optional + 96 + 5 * 8, relocations.first);
     Put32(b, optional + 96 + 5 * 8 + 4, relocations.second);
+    // The import directory (which names what wildcards point to): none, in
+    // the code (zeros end it at once; the routine repeated makes descriptors
+    // that point anywhere, into themselves among others), over the
+    // relocations, or at the image's end or past it.
+    Put32(b, optional + 96 + 8, rng.Pick(std::vector<uint32_t>{0, 0x1000, 0x1000 + rng.Below(image.codeEnd - 0x1000),
+                                                                relocations.first, size - 20, size - 4, 0xFFFFFFF0}));
+    // The export directory likewise (names and addresses read from anywhere).
+    Put32(b, optional + 96, rng.Pick(std::vector<uint32_t>{0, 0x1000 + rng.Below(image.codeEnd - 0x1000),
+                                                            relocations.first, size - 40, size - 4, 0xFFFFFFF0}));
     for (uint32_t s = 0; s < sections; ++s) {
         const size_t at = optional + 0xE0 + 40 * s;
         std::memcpy(&b[at], ".text\0\0\0", 8);
@@ -169,6 +180,25 @@ std::string HostilePattern(Rng& rng, const Image& image, uint32_t which, uint32_
     return pattern;
 }
 
+// What a twin's wildcards pointed to, as the export writes it: one number
+// for each run of four "??" of the pattern, now and then another count.
+std::string PointerTargets(Rng& rng, const std::string& pattern) {
+    uint32_t fields = 0, run = 0;
+    for (size_t at = 0; at <= pattern.size(); at += 3) {
+        if (at + 1 < pattern.size() && pattern[at] == '?') {
+            ++run;
+            continue;
+        }
+        if (run % 4 == 0) fields += run / 4;
+        run = 0;
+    }
+    if (rng.OneIn(8)) fields = rng.Below(20);
+    std::string list;
+    for (uint32_t k = 0; k < fields && k < 16; ++k)
+        list += (k ? "," : "") + std::to_string(rng.OneIn(4) ? 0 : rng.OneIn(2) ? 1 + rng.Below(8) : rng.Word());
+    return "[" + list + "]";
+}
+
 std::string HostileList(Rng& rng, const Image& image, bool storm, uint32_t& entries) {
     // Patterns that share one anchor run the search into its budget: one list in 20.
     const uint32_t which = storm || rng.OneIn(20) ? 2 : rng.Pick(std::vector<uint32_t>{0, 1, 3});
@@ -176,14 +206,24 @@ std::string HostileList(Rng& rng, const Image& image, bool storm, uint32_t& entr
     std::string list = "{\"format\": \"zentrilo-bookmarks\", \"modules\": [{\"name\": \"hostile\", \"base\": " +
                        std::to_string(kBase) + ", \"timestamp\": " + std::to_string(kTimestamp + 1) +
                        ", \"image_size\": 4096, \"checksum\": 0}], \"bookmarks\": [";
+    // Twins with their places and pointer targets, weighed after the search.
+    const bool twins = rng.OneIn(3);
     for (uint32_t i = 0; i < entries; ++i) {
         const uint32_t offset = 0x1000 + rng.Below(image.codeEnd - 0x1000);
+        const std::string pattern = HostilePattern(rng, image, which, i);
+        const bool unique = twins ? rng.OneIn(8) : !rng.OneIn(4);
         list += std::string(i ? ",\n" : "\n") + "{\"address\": " + std::to_string(kBase + offset) +
                 ", \"module\": \"hostile\", \"module_base\": " + std::to_string(kBase) +
-                ", \"offset\": " + std::to_string(offset) + ", \"pattern\": \"" + HostilePattern(rng, image, which, i) +
-                "\", \"pattern_position\": 0, \"pattern_unique\": " + (rng.OneIn(4) ? "false" : "true") + "}";
+                ", \"offset\": " + std::to_string(offset) + ", \"pattern\": \"" + pattern +
+                "\", \"pattern_position\": 0, \"pattern_unique\": " + (unique ? "true" : "false");
+        if (twins) {
+            std::string places = std::to_string(offset);
+            for (uint32_t k = 1 + rng.Below(7); k > 0; --k) places += "," + std::to_string(0x1000 + rng.Below(image.codeEnd - 0x1000));
+            list += ", \"pattern_places\": [" + places + "], \"pointer_targets\": " + PointerTargets(rng, pattern);
+        }
+        list += "}";
     }
-    return list + "]}";
+    return list + "]" + (twins ? ", \"pattern_places_recorded\": true" : "") + "}";
 }
 
 void Clear(Session& session) {

@@ -210,7 +210,12 @@ void AddPattern(Rng& rng, ListEntry& entry) {
     entry.patternPlaces.clear();
     entry.callerPatterns.clear();
     entry.callerPositions.clear();
+    entry.pointerTargets.clear();
     if (entry.patternUnique || rng.OneIn(3)) return;
+    // What its wildcards pointed to: mostly as many as the pattern has
+    // fields, some unknown (0), now and then more than the import weighs.
+    for (uint32_t n = rng.OneIn(2) ? 0 : rng.OneIn(8) ? rng.Below(20) : 1 + rng.Below(4); n > 0; --n)
+        entry.pointerTargets.push_back(rng.OneIn(4) ? 0 : rng.OneIn(2) ? 1 + rng.Below(4) : rng.Word());
     // Its callers: patterns of the debuggee's code (some found once, some
     // not), now and then more than the import weighs, or fewer positions.
     for (uint32_t n = rng.OneIn(4) ? rng.Below(6) : 0; n > 0; --n) {
@@ -974,6 +979,18 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
         } else if (how == 2) {   // the list's word of another type
             text.root.push_back({JsonKey("pattern_places_recorded"), rng.Pick(std::vector<std::string>{"1", "null", "\"true\"", "[]"})});
             input.refusal = "\"pattern_places_recorded\" must be true or false";
+        } else if (rng.OneIn(2)) {   // what the wildcards point to, not what it must be: that evidence is lost
+            std::string targets = rng.Pick(std::vector<std::string>{"5", "\"1\"", "true", "null", "{}", "{\"a\": [1]}",
+                                                                    "[-1]", "[1.5]", "[\"1\"]", "[[1]]", "[null]",
+                                                                    "[4294967296]", "[1,{}]", "[]"});
+            if (rng.OneIn(4)) {
+                targets = "[";
+                for (uint32_t n = 17 + rng.Below(300); n > 0; --n) targets += (targets.size() > 1 ? "," : "") + JsonNumber(rng.Word());
+                targets += "]";
+            }
+            Insert(rng, text.entries[e], {JsonKey("pointer_targets"), targets});
+            input.expect = Expect::Accept;
+            input.refusal.clear();
         } else {   // none, empty, or more places than weighed, own or not: passed over
             std::string places = rng.Pick(std::vector<std::string>{"null", "[]", "[0]", "[4096,4096]"});
             if (rng.OneIn(2)) {

@@ -26,6 +26,8 @@ protected:
         size_t callersBytes = 0;                 // and their callers ("caller_patterns", "caller_positions")
         size_t withCallers = 0;                  // entries with callers
         size_t alignBytes = 0;                   // and the keys of their routines ("align_keys")
+        size_t targetsBytes = 0;                 // and what their wildcards point to ("pointer_targets")
+        size_t withTargets = 0;                  // entries with those
         std::string status;                      // the import's status line
         size_t patternBytes = 0;                 // of it, the three pattern fields with their commas
     };

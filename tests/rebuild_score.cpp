@@ -10,6 +10,7 @@
 
 #include "core/call_sites.h"
 #include "core/code_signature.h"
+#include "core/pointer_targets.h"
 #include "core/routine_align.h"
 #include "core/twin_follow.h"
 #include "core/twin_order.h"
@@ -305,7 +306,8 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
 
 std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
                                         std::vector<bool>* byOrder, std::vector<bool>* byCallers,
-                                        std::vector<bool>* byAlignment, std::vector<bool>* byFollowing) {
+                                        std::vector<bool>* byTargets, std::vector<bool>* byFollowing,
+                                        std::vector<bool>* byAlignment) {
     if (byFollowing) byFollowing->assign(marks.size(), false);
     std::vector<zt::CodePattern> patterns;
     std::vector<Outcome> outcomes = SearchDirectly(a, b, marks, &patterns);
@@ -398,6 +400,84 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
         outcomes[i].kind = Outcome::kPlaced;
         outcomes[i].address = chosen;
         if (byCallers) (*byCallers)[i] = true;
+    }
+
+    // Then those still ambiguous by what their wildcards point to, as the
+    // export records it: described at each place in A, kept only when that
+    // tells its own place from the others; with more places than recorded,
+    // kept when the pattern pinned by the imports its fields name is unique
+    // in A. At import: described at each place in B (up to kMostTwins), or
+    // pinned by the imports in B and found once.
+    const zt::PointerTargets targetsA(a.view), targetsB(b.view);
+    zt::WorkBudget targetBudget;
+    if (byTargets) byTargets->assign(marks.size(), false);
+    const bool showTargets = std::getenv("ZT_SHOW_TARGETS") != nullptr;
+    std::vector<std::vector<uint32_t>> recordedOf(marks.size());
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!patterns[i].length || patterns[i].unique || inA[i].givenUp || inA[i].count < 2) continue;
+        uint32_t recorded[zt::kMostTargetFields];
+        if (inA[i].count <= zt::kMostTwins) {
+            const size_t fields = zt::RecordTargets(targetsA, patterns[i], AddressIn(a, marks[i]), &whereA[i * enough],
+                                                    inA[i].count, recorded, targetBudget);
+            recordedOf[i].assign(recorded, recorded + fields);
+            continue;
+        }
+        const size_t fields = targetsA.Describe(patterns[i], AddressIn(a, marks[i]), recorded, targetBudget);
+        zt::CodePattern pinned;
+        if (!zt::PinImports(targetsA, patterns[i], recorded, fields, &pinned)) continue;
+        zt::PatternMatch once{};
+        const zt::CodePattern* one = &pinned;
+        zt::WorkBudget pinBudget;
+        zt::SearchPatterns(a.view, &one, 1, &once, pinBudget);
+        if (once.count == 1 && !once.givenUp) recordedOf[i].assign(recorded, recorded + fields);
+    }
+    const auto stillAmbiguous = [&](size_t i) {
+        return outcomes[i].kind != Outcome::kPlaced && !recordedOf[i].empty() && !found[i].givenUp &&
+               zt::PlacementOf(patterns[i], found[i]) == zt::Placement::kAmbiguous;
+    };
+    if (showTargets) {
+        // Where the order or the callers decided: what the pointer targets would say.
+        for (size_t i = 0; i < marks.size(); ++i) {
+            if (outcomes[i].kind != Outcome::kPlaced || recordedOf[i].empty() || found[i].givenUp ||
+                found[i].count > zt::kMostTwins || zt::PlacementOf(patterns[i], found[i]) != zt::Placement::kAmbiguous)
+                continue;
+            const int chosen = zt::PlaceByTargets(targetsB, patterns[i], recordedOf[i].data(), recordedOf[i].size(),
+                                                  &where[i * enough], found[i].count, targetBudget);
+            std::printf("decided already %s%s: pointer targets %s\n", a.functions[marks[i].function].name.c_str(),
+                        marks[i].fifth ? " 5th" : "",
+                        chosen < 0 ? "undecided" : where[i * enough + chosen] == outcomes[i].address ? "agree" : "DISAGREE");
+        }
+    }
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!stillAmbiguous(i) || found[i].count > zt::kMostTwins) continue;
+        const int chosen = zt::PlaceByTargets(targetsB, patterns[i], recordedOf[i].data(), recordedOf[i].size(),
+                                              &where[i * enough], found[i].count, targetBudget);
+        if (showTargets)
+            std::printf("targets of %s%s: %u in A, %u in B, %zu fields recorded, %s\n",
+                        a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "", inA[i].count,
+                        found[i].count, recordedOf[i].size(), chosen < 0 ? "not placed" : "placed");
+        if (chosen < 0) continue;
+        outcomes[i].kind = Outcome::kPlaced;
+        outcomes[i].address = where[i * enough + chosen];
+        if (byTargets) (*byTargets)[i] = true;
+    }
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!stillAmbiguous(i)) continue;
+        zt::CodePattern pinned;
+        if (!zt::PinImports(targetsB, patterns[i], recordedOf[i].data(), recordedOf[i].size(), &pinned)) continue;
+        zt::PatternMatch once{};
+        const zt::CodePattern* one = &pinned;
+        zt::WorkBudget pinBudget;
+        zt::SearchPatterns(b.view, &one, 1, &once, pinBudget);
+        if (once.count != 1 || once.givenUp ||
+            zt::PlaceByTargets(targetsB, patterns[i], recordedOf[i].data(), recordedOf[i].size(), &once.address, 1,
+                               targetBudget) != 0)
+            continue;
+        if (showTargets)
+            std::printf("pinned %s%s: placed\n", a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "");
+        outcomes[i].kind = Outcome::kPlaced;
+        outcomes[i].address = once.address;
+        if (byTargets) (*byTargets)[i] = true;
     }
 
     // Then the twins that follow a placed neighbour of their routine.

@@ -98,14 +98,15 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
 // place of each pattern found more than once (up to kMostTwins) in B, and
 // every place of it in A, as the export records them. byOrder[i]: placed so.
 // Then, for those still ambiguous, by their callers (core/call_sites.h) as
-// the plug-in does: byCallers[i]; those still ambiguous that follow a placed
-// neighbour of their routine (core/twin_follow.h): byFollowing[i]. Then those
-// not found, by aligning their routines' instructions between their placed
-// neighbours (core/routine_align.h): byAlignment[i].
+// the plug-in does: byCallers[i]; then by what their wildcards point to
+// (core/pointer_targets.h): byTargets[i]; those still ambiguous that follow a
+// placed neighbour of their routine (core/twin_follow.h): byFollowing[i].
+// Then those not found, by aligning their routines' instructions between
+// their placed neighbours (core/routine_align.h): byAlignment[i].
 std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
                                         std::vector<bool>* byOrder = nullptr, std::vector<bool>* byCallers = nullptr,
-                                        std::vector<bool>* byAlignment = nullptr,
-                                        std::vector<bool>* byFollowing = nullptr);
+                                        std::vector<bool>* byTargets = nullptr, std::vector<bool>* byFollowing = nullptr,
+                                        std::vector<bool>* byAlignment = nullptr);
 
 // Bookmarks in three classes: in a routine whose code is unchanged apart
 // from wildcard bytes; in a changed routine with a correct place in B; in a

@@ -25,8 +25,6 @@
 #include "core/code_signature.h"
 #include "core/module_view.h"
 #include "core/pattern_search.h"
-#include "core/twin_follow.h"
-#include "core/twin_order.h"
 #include "rebuild_score.h"
 
 namespace {
@@ -75,101 +73,56 @@ void SpeedRows(const Build& a, const Build& b) {
     }
 }
 
-// The same bookmarks once more, with the twins placed by order: every place
-// of each pattern found more than once (up to kMostTwins) is weighed against
-// the uniquely placed neighbours.
-void TwinsByOrder(const Build& a, const Build& b, const std::vector<rebuild::Bookmark>& marks,
-                  const std::vector<zt::CodePattern>& patterns, std::vector<rebuild::Outcome> outcomes) {
-    const uint32_t enough = zt::kMostTwins + 1;
-    std::vector<const zt::CodePattern*> each;
-    for (const zt::CodePattern& p : patterns) each.push_back(&p);
-    std::vector<zt::PatternMatch> found(patterns.size());
-    std::vector<uint32_t> where(patterns.size() * enough);
-    zt::WorkBudget budget;
-    const auto start = Clock::now();
-    zt::SearchPatterns(b.view, each.data(), each.size(), found.data(), budget, enough, zt::kMinFixedBytes, where.data());
-    // What the export would record: the places of each pattern in A.
-    std::vector<zt::PatternMatch> inA(patterns.size());
-    std::vector<uint32_t> whereA(patterns.size() * enough);
-    zt::WorkBudget budgetA;
-    zt::SearchPatterns(a.view, each.data(), each.size(), inA.data(), budgetA, enough, zt::kMinFixedBytes, whereA.data());
-    std::vector<zt::OrderedMark> ordered(marks.size());
-    for (size_t i = 0; i < marks.size(); ++i) {
-        zt::OrderedMark& m = ordered[i];
-        m = zt::OrderedMark{};
-        m.oldOffset = rebuild::AddressIn(a, marks[i]) - a.view.base;
-        const zt::Placement placement = zt::PlacementOf(patterns[i], found[i]);
-        m.newOffset = placement == zt::Placement::kFound ? found[i].address - b.view.base : zt::kUnplaced;
-        if (placement == zt::Placement::kAmbiguous && found[i].count <= zt::kMostTwins) {
-            m.twinCount = found[i].count;
-            for (uint32_t k = 0; k < m.twinCount; ++k) m.twins[k] = where[i * enough + k] - b.view.base;
-            m.oldTwinCount = inA[i].count;
-            for (uint32_t k = 0; k < m.oldTwinCount && k < zt::kMostTwins; ++k) m.oldTwins[k] = whereA[i * enough + k] - a.view.base;
-        }
-    }
-    const size_t placed = zt::PlaceTwinsByOrder(ordered.data(), ordered.size());
-    // Then twins that follow a placed neighbour of their routine.
-    std::vector<zt::FollowingMark> following(marks.size());
-    for (size_t i = 0; i < marks.size(); ++i)
-        following[i] = {ordered[i].oldOffset, ordered[i].newOffset, &patterns[i],
-                        uint8_t(zt::PlacementOf(patterns[i], found[i]) == zt::Placement::kAmbiguous), 0};
-    const size_t followed = zt::FollowPlacedNeighbours(b.view, following.data(), following.size());
-    const double seconds = Seconds(start);
-    for (size_t i = 0; i < marks.size(); ++i) {
-        if (following[i].followed) {
-            ordered[i].byOrder = 1;
-            ordered[i].newOffset = following[i].newOffset;
-        }
-        if (!ordered[i].byOrder) continue;
-        outcomes[i].kind = rebuild::Outcome::kPlaced;
-        outcomes[i].address = b.view.base + ordered[i].newOffset;
-    }
-    rebuild::Score first, fifth, all;
-    const std::vector<rebuild::Verdict> verdicts = rebuild::ScoreBookmarks(a, b, marks, outcomes, &first, &fifth);
-    if (std::getenv("ZT_SHOW_WRONG")) {
-        for (size_t i = 0; i < marks.size(); ++i)
-            if (ordered[i].byOrder && verdicts[i].kind == rebuild::Verdict::kWrong)
-                std::printf("wrong by order: %s%s\n", a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "");
-    }
-    all.Add(first);
-    all.Add(fifth);
-    std::printf("\nwith twins by order (%zu placed by order, %zu following a neighbour; search and order %.3f s):\n",
-                placed, followed, seconds);
-    rebuild::Print("all", all);
-}
-
-// Everything the plug-in does: the search, twins by order and by callers,
-// then the changed routines aligned. Returns the classes' score.
+// Everything the plug-in does, one step after another: the search, twins by
+// order, by callers, by what their wildcards point to and following a placed
+// neighbour, then the changed routines aligned. Returns the classes' score.
 rebuild::Score Everything(const Build& a, const Build& b, const std::vector<rebuild::Bookmark>& marks,
                           const rebuild::LineMap* lines, double* seconds) {
-    std::vector<bool> byAlignment;
+    std::vector<bool> byOrder, byCallers, byTargets, byFollowing, byAlignment;
     const auto start = Clock::now();
-    const std::vector<rebuild::Outcome> outcomes = rebuild::PlaceTwinsDirectly(a, b, marks, nullptr, nullptr, &byAlignment);
+    const std::vector<rebuild::Outcome> outcomes =
+        rebuild::PlaceTwinsDirectly(a, b, marks, &byOrder, &byCallers, &byTargets, &byFollowing, &byAlignment);
     *seconds = Seconds(start);
-    rebuild::Score first, fifth, all, aligned;
+    rebuild::Score first, fifth, all;
     const std::vector<rebuild::Verdict> verdicts = rebuild::ScoreBookmarks(a, b, marks, outcomes, &first, &fifth, lines);
-    size_t placed = 0, right = 0, wrong = 0;
+    struct Step {
+        const char* name;
+        const std::vector<bool>& by;
+        size_t placed, right, wrong;
+    } steps[] = {{"by order", byOrder, 0, 0, 0},
+                 {"by callers", byCallers, 0, 0, 0},
+                 {"by pointer targets", byTargets, 0, 0, 0},
+                 {"following a neighbour", byFollowing, 0, 0, 0},
+                 {"by alignment", byAlignment, 0, 0, 0}};
     static const char* const kClass[] = {"unchanged", "changed, line kept", "changed, line gone"};
     for (size_t i = 0; i < marks.size(); ++i) {
         const rebuild::Verdict& v = verdicts[i];
-        if (byAlignment[i]) {
-            ++placed;
-            right += v.kind == rebuild::Verdict::kCorrect;
-            wrong += v.kind == rebuild::Verdict::kWrong;
+        const char* how = "";
+        for (Step& step : steps) {
+            if (!step.by[i]) continue;
+            ++step.placed;
+            step.right += v.kind == rebuild::Verdict::kCorrect;
+            step.wrong += v.kind == rebuild::Verdict::kWrong;
+            how = step.name;
         }
         const bool showWrong = v.kind == rebuild::Verdict::kWrong && std::getenv("ZT_SHOW_WRONG");
         const bool showKept = v.kind == rebuild::Verdict::kNotPlaced && v.what == rebuild::Verdict::kKept &&
                               std::getenv("ZT_SHOW_KEPT");
-        if (showWrong || showKept)
-            std::printf("%s (all): %s%s +%u -> %08X (truth %08X; %s%s)%s\n", showWrong ? "wrong" : "lost",
+        const bool showLost = v.kind == rebuild::Verdict::kNotPlaced && v.what == rebuild::Verdict::kSame &&
+                              std::getenv("ZT_SHOW_LOST");
+        if (showWrong || showKept || showLost)
+            std::printf("%s (all): %s%s +%u -> %08X (truth %08X; %s%s) %s\n", showWrong ? "wrong" : "lost",
                         a.functions[marks[i].function].name.c_str(), marks[i].fifth ? " 5th" : "", marks[i].offset,
                         outcomes[i].address, v.truth, kClass[v.what], v.aligned ? ", where the instructions line up" : "",
-                        byAlignment[i] ? " by alignment" : "");
+                        how);
     }
     all.Add(first);
     all.Add(fifth);
-    std::printf("\nwith twins by order and callers, and changed routines aligned (%zu aligned: %zu right, %zu wrong; "
-                "%.3f s):\n", placed, right, wrong, *seconds);
+    std::printf("\nwith every step (%.3f s):", *seconds);
+    for (const Step& step : steps)
+        std::printf("%s %zu %s (%zu right, %zu wrong)", &step == steps ? "" : ",", step.placed, step.name, step.right,
+                    step.wrong);
+    std::printf("\n");
     rebuild::PrintClasses(all);
     return all;
 }
@@ -253,7 +206,6 @@ int main(int argc, char** argv) {
     rebuild::PrintClasses(fifth);
     std::printf("patterns: %.1f bytes on average; made in A in %.3f s, searched in B (one pass) in %.3f s\n",
                 marks.empty() ? 0.0 : double(lengthSum) / marks.size(), buildTime, searchTime);
-    TwinsByOrder(a, b, marks, patterns, outcomes);
     double everythingTime = 0;
     all = Everything(a, b, marks, lines, &everythingTime);
     // One line for run.sh's table: the classes' totals, correct and wrong,

@@ -102,7 +102,7 @@ done
 
 program=$cache/accuracy
 g++ -std=c++17 -O2 -Wall -Wextra -Werror -I"$top" -I"$top/tests" -o "$program" bench/rebuilds/accuracy.cpp \
-  tests/rebuild_score.cpp core/x86_length.cpp core/pe_image.cpp core/code_pattern.cpp core/pattern_search.cpp core/code_signature.cpp core/twin_order.cpp core/twin_follow.cpp core/call_sites.cpp core/routine_align.cpp
+  tests/rebuild_score.cpp core/x86_length.cpp core/pe_image.cpp core/code_pattern.cpp core/pattern_search.cpp core/code_signature.cpp core/twin_order.cpp core/twin_follow.cpp core/call_sites.cpp core/pointer_targets.cpp core/routine_align.cpp
 
 # Through the plug-in: under Wine on this machine only (the emulated guest
 # would not see the builds' folder).

@@ -67,7 +67,13 @@ public:
                         double(carried.listBytes - carried.placesBytes - carried.callersBytes));
         std::printf("  and %zu of the keys of their routines' instructions (+%.1f %%)\n", carried.alignBytes,
                     100.0 * double(carried.alignBytes) /
-                        double(carried.listBytes - carried.placesBytes - carried.callersBytes - carried.alignBytes));
+                        double(carried.listBytes - carried.placesBytes - carried.callersBytes - carried.alignBytes -
+                               carried.targetsBytes));
+        std::printf("  and %zu of the pointer targets of %zu bookmarks (+%.1f %%)\n", carried.targetsBytes,
+                    carried.withTargets,
+                    100.0 * double(carried.targetsBytes) /
+                        double(carried.listBytes - carried.placesBytes - carried.callersBytes - carried.alignBytes -
+                               carried.targetsBytes));
         std::printf("placed %zu (%zu active), of them by offset without a pattern %zu; export %.3f s, import %.3f s\n",
                     all.correct + all.wrong, carried.placedActive, carried.placedWithoutPattern,
                     carried.exportSeconds, carried.importSeconds);

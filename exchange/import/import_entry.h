@@ -12,6 +12,7 @@
 #include "core/call_sites.h"
 #include "core/code_pattern.h"
 #include "core/routine_align.h"
+#include "core/pointer_targets.h"
 #include "core/twin_order.h"
 #include "exchange/common/file_chooser.h"
 #include "exchange/common/loaded_modules.h"
@@ -79,6 +80,11 @@ struct ImportEntry {
     // With a pattern: the keys of the instructions of its routine around it,
     // which place it when its routine changed (count 0: none).
     AlignKeys align;
+    // With such a pattern: what each wildcard field of it pointed to at the
+    // bookmark's place (core/pointer_targets.h), which tells its new place
+    // from the others. 0: none recorded.
+    uint8_t targetCount;
+    uint32_t targets[kMostTargetFields];
 
     // The texts, last: an entry is cleared for every one read, up to here.
     char module[kFilePathSize];

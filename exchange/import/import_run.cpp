@@ -88,7 +88,8 @@ private:
         if (placement_.Place(entry, target) != Where::kPlaced || !target.otherBuild) return;
         if (!patterns_.Add(patternNumber_, target.moduleBase, target.moduleSize, entry.pattern, entry.offset,
                            entry.hasOldPlaces, entry.oldPlaces, entry.oldPlaceCount, entry.callers,
-                           entry.callerCount, entry.align.count ? &entry.align : nullptr))
+                           entry.callerCount, entry.targets, entry.targetCount,
+                           entry.align.count ? &entry.align : nullptr))
             throw std::bad_alloc();
     }
 

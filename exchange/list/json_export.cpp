@@ -95,6 +95,8 @@ struct TwinEvidence {
     size_t placeCount;
     const CodePattern* callers[kMostCallers];
     size_t callerCount;
+    const uint32_t* targets;   // what its wildcards point to
+    size_t targetCount;
 };
 
 void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern, const TwinEvidence& twin,
@@ -125,6 +127,12 @@ void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* patte
             writer.Key("pattern_places");
             writer.StartArray();
             for (size_t i = 0; i < twin.placeCount; ++i) writer.Uint(twin.places[i]);
+            writer.EndArray();
+        }
+        if (twin.targetCount) {
+            writer.Key("pointer_targets");
+            writer.StartArray();
+            for (size_t i = 0; i < twin.targetCount; ++i) writer.Uint(twin.targets[i]);
             writer.EndArray();
         }
         if (twin.callerCount) {
@@ -161,9 +169,11 @@ bool WriteBookmark(const BookmarkRow& row, void* context) {
     BookmarkLines& lines = *static_cast<BookmarkLines*>(context);
     NextLine(lines.list);
     TwinEvidence twin;
-    twin.placeCount = twin.callerCount = 0;
+    twin.placeCount = twin.callerCount = twin.targetCount = 0;
+    twin.targets = nullptr;
     const CodePattern* pattern = row.inModule ? lines.patterns.For(row.address, twin.places, &twin.placeCount) : nullptr;
     if (pattern) twin.callerCount = lines.patterns.CallersOf(row.address, twin.callers);
+    if (pattern) twin.targetCount = lines.patterns.TargetsOf(row.address, &twin.targets);
     lines.wrotePattern = lines.wrotePattern || pattern;
     WriteEntry(lines.list.writer, row, pattern, twin, pattern ? lines.patterns.AlignOf(row.address) : nullptr);
     return true;

@@ -32,6 +32,7 @@ enum Frame : uint8_t {
     kPlacesArray,   // an entry's "pattern_places"
     kCallerPatternsArray,
     kCallerPositionsArray,
+    kTargetsArray,   // an entry's "pointer_targets"
     kIgnored,
 };
 // The handler of the reader's events. It keeps the first fault it meets, as
@@ -69,6 +70,8 @@ public:
             placeCount_ = 0;
             callerPatterns_ = callerPositions_ = 0;
             alignText_[0] = '\0';
+            targetCount_ = 0;
+            targetsBad_ = false;
             ++entryNumber_;
             return Push(kEntryObject);
         default: return OnValue(Scalar(kContainer)) && Push(kIgnored);
@@ -97,6 +100,11 @@ public:
             callerPositions_ = 0;
             return Push(kCallerPositionsArray);
         }
+        if (Top() == kEntryObject && IsKey("pointer_targets")) {
+            targetCount_ = 0;   // the last list counts
+            targetsBad_ = false;
+            return Push(kTargetsArray);
+        }
         return OnValue(Scalar(kContainer)) && Push(kIgnored);
     }
     bool EndObject(rapidjson::SizeType) {
@@ -122,6 +130,7 @@ private:
         case kPlacesArray: return OnPlace(value);
         case kCallerPatternsArray: return OnCallerPattern(value);
         case kCallerPositionsArray: return OnCallerPosition(value);
+        case kTargetsArray: return OnTarget(value);
         case kIgnored: return true;
         }
         return true;
@@ -229,6 +238,11 @@ private:
             if (value.kind == kText && value.length >= sizeof alignText_) return (alignText_[0] = '\0', true);
             return Text(value, alignText_, sizeof alignText_, true);
         }
+        if (IsKey("pointer_targets")) {
+            targetsBad_ = value.kind != kNull;   // not a list: that evidence is lost, not the list
+            targetCount_ = 0;
+            return true;
+        }
         if (IsKey("pattern_places") || IsKey("caller_patterns") || IsKey("caller_positions")) {
             if (value.kind != kNull) return Fail("bookmark %u: \"%s\" must be a list", entryNumber_, key_);
             if (IsKey("pattern_places")) placeCount_ = 0;
@@ -253,6 +267,18 @@ private:
             return Fail("bookmark %u: \"caller_positions\" must hold numbers from 0 to 4294967295", entryNumber_);
         if (callerPositions_ < kMostCallers) callerPosition_[callerPositions_] = static_cast<uint32_t>(value.number);
         if (callerPositions_ <= kMostCallers) ++callerPositions_;
+        return true;
+    }
+
+    // What one wildcard field of the entry's pattern pointed to. Anything
+    // but a number of 32 bits, or more than kMostTargetFields of them, loses
+    // the entry that evidence only.
+    bool OnTarget(const JsonValue& value) {
+        if (value.kind != kUnsigned || value.number > 0xFFFFFFFFu || targetCount_ >= kMostTargetFields) {
+            targetsBad_ = true;
+            return true;
+        }
+        targets_[targetCount_++] = static_cast<uint32_t>(value.number);
         return true;
     }
 
@@ -297,6 +323,10 @@ private:
             }
             // Keys that are none (another writer's fault) are passed over.
             if (alignText_[0]) ParseAlignKeys(alignText_, &entry.align);
+            if (!targetsBad_) {
+                entry.targetCount = targetCount_;
+                std::memcpy(entry.targets, targets_, targetCount_ * sizeof *targets_);
+            }
         }
         entry.moduleKey = entry.module[0] ? ModuleKey::kName : ModuleKey::kNone;
         if (!checking_) {
@@ -349,6 +379,9 @@ private:
     unsigned callerPatterns_ = 0;
     unsigned callerPositions_ = 0;
     char alignText_[kAlignTextMax] = "";
+    uint32_t targets_[kMostTargetFields] = {};
+    uint8_t targetCount_ = 0;
+    bool targetsBad_ = false;
     unsigned entryNumber_ = 0;
     ListedModule module_ = {};
     unsigned moduleNumber_ = 0;

@@ -40,6 +40,8 @@ ExportPatterns::~ExportPatterns() {
     std::free(callers_);
     std::free(callerCounts_);
     std::free(aligns_);
+    std::free(targets_);
+    std::free(targetCounts_);
 }
 
 namespace {
@@ -183,6 +185,7 @@ bool ExportPatterns::MakeFor(uint32_t base, uint32_t size) {
         budget_.left -= kAlignKeysWork;
         MakeAlignKeys(copy.view(), addresses_[i], &aligns_[i]);
     }
+    if (made) FindTargets(copy.view());
     return made;
 }
 
@@ -249,6 +252,7 @@ ImportPatterns::~ImportPatterns() {
     std::free(heads_);
     std::free(places_);
     std::free(aligns_);
+    std::free(targets_);
 }
 
 bool ImportPatterns::Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index) {
@@ -278,7 +282,8 @@ bool ImportPatterns::Intern(const CodePattern& pattern, uint32_t moduleBase, uin
 
 bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern,
                          uint32_t oldOffset, bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount,
-                         const CodePattern* callers, size_t callerCount, const AlignKeys* align) {
+                         const CodePattern* callers, size_t callerCount, const uint32_t* targets,
+                         size_t targetCount, const AlignKeys* align) {
     if (pattern.length == 0 || !StrongEnough(pattern) || count_ >= kMostSearchedEntries) return true;
     if (count_ == capacity_ && !GrowArray(items_, capacity_, 64)) return false;
     uint32_t found = 0;
@@ -300,6 +305,13 @@ bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSiz
         if (!GrowArray(places_, placeCapacity_, 64)) return false;
     const bool aligned = align && ValidAlignKeys(*align);
     if (aligned && alignCount_ == alignCapacity_ && !GrowArray(aligns_, alignCapacity_, 64)) return false;
+    // What the wildcards pointed to, as the export writes it: for a pattern
+    // not unique with its places, one description for each of its fields.
+    if (!placesKnown || pattern.unique || !targets || targetCount == 0 || targetCount > kMostTargetFields ||
+        targetCount != PointerTargets::FieldsOf(pattern))
+        targetCount = 0;
+    while (targetCount_ + targetCount > targetCapacity_)
+        if (!GrowArray(targets_, targetCapacity_, 64)) return false;
     Wanted& item = items_[count_++];
     item.alignedAt = 0;
     item.align = kNoAlign;
@@ -315,6 +327,9 @@ bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSiz
     item.oldPlaces = static_cast<uint32_t>(placeCount_);
     item.placedAt = 0;
     item.callerCount = static_cast<uint8_t>(callersKept);
+    item.targets = static_cast<uint32_t>(targetCount_);
+    item.targetCount = static_cast<uint8_t>(targetCount);
+    for (size_t t = 0; t < targetCount; ++t) targets_[targetCount_++] = targets[t];
     for (size_t k = 0; k < callersKept; ++k) item.callers[k] = callerIndex[k];
     item.unique = pattern.unique;
     item.placesKnown = placesKnown;
@@ -352,6 +367,7 @@ void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budg
                 if (distinct_[i].moduleBase == base) distinct_[i].match = matches[next++];
             PlaceByOrder(base, where);
             PlaceByCallers(base, copy.view());
+            PlaceByTargets(base, copy.view(), where, kEnough, budget);
             FollowNeighbours(base, copy.view());
             PlaceByAlignment(base, copy.view(), budget);
         } else if (budget.left == 0) {

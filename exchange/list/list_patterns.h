@@ -9,6 +9,7 @@
 #include "core/call_sites.h"
 #include "core/code_pattern.h"
 #include "core/pattern_search.h"
+#include "core/pointer_targets.h"
 #include "core/routine_align.h"
 #include "core/twin_follow.h"
 #include "core/twin_order.h"
@@ -40,6 +41,10 @@ public:
     // After For(address): the keys of the instructions around it, for an
     // import to align its routine when its code changed; null when none.
     const AlignKeys* AlignOf(uint32_t address) const;
+    // After For(address): when its pattern has places, what each wildcard
+    // field of its pattern points to at the bookmark (*targets, the count
+    // returned), when that tells its place from the others; else 0.
+    size_t TargetsOf(uint32_t address, const uint32_t** targets) const;
     // Bookmarks left without a pattern because the budget ran out.
     size_t givenUp() const { return givenUp_; }
 
@@ -47,6 +52,7 @@ private:
     bool MakeFor(uint32_t base, uint32_t size);
     void FindPlaces(const ModuleView& module);
     void FindCallers(const ModuleView& module);
+    void FindTargets(const ModuleView& module);
     size_t IndexOf(uint32_t address) const;
 
     uint32_t base_ = 0;
@@ -59,19 +65,23 @@ private:
     CodePattern* callers_ = nullptr;    // kMostCallers a slot
     uint8_t* callerCounts_ = nullptr;   // a slot
     AlignKeys* aligns_ = nullptr;       // of each bookmark
+    uint32_t* targets_ = nullptr;       // kMostTargetFields for each bookmark
+    uint8_t* targetCounts_ = nullptr;
     size_t count_ = 0;
     size_t givenUp_ = 0;
     WorkBudget budget_;
 };
 
 // An import searches the patterns of at most this many entries; later ones
-// are not searched (and counted so). Memory then stays under about 24 MB
+// are not searched (and counted so). Memory then stays under about 28 MB
 // besides the copy of the module searched: about 60 bytes an entry, 32 more
-// for one with old places, 42 more for one with alignment keys, about 225
-// bytes for each pattern that differs from the others of its module
-// (callers' patterns among them, at most kMostCallerPatterns), and while its
-// module is searched 44 bytes for each such pattern and 80 for each entry,
-// and 512 KB for a region aligned.
+// for one with old places, 42 more for one with alignment keys and up to 64
+// more for what its pattern's wildcards pointed to, about 225 bytes for each
+// pattern that differs from the others of its module (callers' patterns
+// among them, at most kMostCallerPatterns), and while its module is searched
+// 44 bytes for each such pattern, 80 for each entry, 216 for each entry with
+// pointer targets, 192 KB for the module's import and export tables and
+// 512 KB for a region aligned.
 constexpr size_t kMostSearchedEntries = 50000;
 // And the patterns of at most this many callers, all entries together
 // (about 225 bytes each); later ones are passed over.
@@ -97,12 +107,17 @@ public:
     // bookmark in the old build) are searched too: an entry still ambiguous
     // after the order goes where two or more of them found again call, when
     // none calls elsewhere and its own pattern was found there.
-    // With align (keys of the instructions around the bookmark), an entry
-    // whose pattern is not found is placed by aligning its routine's
-    // instructions between its placed neighbours (PlaceByAlignment).
+    // With old places, targets (what each wildcard field of the pattern
+    // pointed to at the bookmark, PointerTargets::FieldsOf(pattern) of them)
+    // decide what is still ambiguous after the callers: placed at the one
+    // place whose fields agree. With align (keys of the instructions around
+    // the bookmark), an entry whose pattern is not found is placed by
+    // aligning its routine's instructions between its placed neighbours
+    // (PlaceByAlignment).
     bool Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern, uint32_t oldOffset,
              bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount, const CodePattern* callers = nullptr,
-             size_t callerCount = 0, const AlignKeys* align = nullptr);
+             size_t callerCount = 0, const uint32_t* targets = nullptr, size_t targetCount = 0,
+             const AlignKeys* align = nullptr);
     // Searches every module's patterns in its code, one pass each, all
     // within one work budget; then settles, module by module, what the
     // order of the entries decides among the places of patterns found more
@@ -132,6 +147,8 @@ private:
         uint32_t alignedAt;   // the address the alignment chose, or 0
         uint32_t align;       // its keys in aligns_, or kNoAlign
         uint32_t callers[kMostCallers];   // its callers' patterns among distinct_
+        uint32_t targets;     // its first recorded target in targets_
+        uint8_t targetCount;
         uint8_t callerCount;
         uint8_t unique;
         uint8_t placesKnown;
@@ -155,6 +172,10 @@ private:
     void PlaceByCallers(uint32_t base, const ModuleView& module);
     void FollowNeighbours(uint32_t base, const ModuleView& module);
     void PlaceByAlignment(uint32_t base, const ModuleView& module, WorkBudget& budget);
+    // In list_targets.cpp: where[slot * stride + k] are the places of each pattern.
+    void PlaceByTargets(uint32_t base, const ModuleView& module, const uint32_t* where, uint32_t stride,
+                        WorkBudget& budget);
+    bool Ambiguous(const Wanted& item) const;
     bool Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index);
 
     Wanted* items_ = nullptr;
@@ -171,6 +192,9 @@ private:
     AlignKeys* aligns_ = nullptr;  // the entries' alignment keys
     size_t alignCount_ = 0;
     size_t alignCapacity_ = 0;
+    uint32_t* targets_ = nullptr;  // the entries' recorded targets
+    size_t targetCount_ = 0;
+    size_t targetCapacity_ = 0;
 };
 
 // Whether the instruction recorded and the one found now are the same,
