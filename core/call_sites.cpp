@@ -23,12 +23,27 @@ bool InCode(const ModuleView& module, uint32_t rva) {
 
 }  // namespace
 
+size_t BranchLength(const uint8_t* code, size_t available) {
+    if (available >= 5 && (code[0] == 0xE8 || code[0] == 0xE9)) return 5;
+    if (available >= 6 && code[0] == 0x0F && (code[1] & 0xF0) == 0x80) return 6;
+    return 0;
+}
+
+bool OnBranch(const CodePattern& pattern) {
+    const size_t at = pattern.position;
+    if (pattern.length > kPatternMax || at >= pattern.length || !pattern.fixed[at]) return false;
+    const size_t length = BranchLength(pattern.bytes + at, pattern.length - at);
+    return length == 5 || (length == 6 && pattern.fixed[at + 1]);
+}
+
 bool CallTarget(const ModuleView& module, uint32_t site, uint32_t& target) {
     const uint32_t rva = site - module.base;
-    if (!Readable(module, rva, 5) || module.bytes[rva] != 0xE8 || !InCode(module, rva)) return false;
+    if (rva >= module.size || !InCode(module, rva)) return false;
+    const size_t length = BranchLength(module.bytes + rva, module.size - rva);
+    if (!length || !Readable(module, rva, static_cast<uint32_t>(length))) return false;
     int32_t displacement;
-    std::memcpy(&displacement, module.bytes + rva + 1, 4);
-    const uint32_t to = rva + 5 + static_cast<uint32_t>(displacement);
+    std::memcpy(&displacement, module.bytes + rva + length - 4, 4);
+    const uint32_t to = rva + static_cast<uint32_t>(length) + static_cast<uint32_t>(displacement);
     if (!InCode(module, to)) return false;
     target = module.base + to;
     return true;
@@ -64,7 +79,7 @@ bool FindCallSites(const ModuleView& module, const uint32_t* targets, size_t cou
         }
         budget.left -= length;
         for (uint32_t rva = range.begin; rva + 5 <= range.end; ++rva) {
-            if (module.bytes[rva] != 0xE8) continue;
+            if (!BranchLength(module.bytes + rva, range.end - rva)) continue;
             uint32_t target;
             if (!CallTarget(module, module.base + rva, target)) continue;
             const size_t low = static_cast<size_t>(std::lower_bound(targets, targets + count, target) - targets);

@@ -375,7 +375,7 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
         bool against = false;
         for (size_t k = 0; k < siteCounts[s]; ++k, ++n) {
             const zt::CodePattern& p = made[n];
-            if (!p.length || !p.unique || !p.fixed[p.position] || p.bytes[p.position] != 0xE8) continue;
+            if (!p.length || !p.unique || !zt::OnBranch(p)) continue;
             ++kept;
             if (against) continue;
             const zt::PatternMatch& call = callsFound[n];

@@ -136,7 +136,7 @@ void ExportPatterns::FindCallers(const ModuleView& module) {
             for (size_t s = 0; s < slots; ++s) {
                 for (size_t k = 0; k < siteCounts[s]; ++k) {
                     const CodePattern& p = made[n++];
-                    if (!p.length || !p.unique || !p.fixed[p.position] || p.bytes[p.position] != 0xE8) continue;
+                    if (!p.length || !p.unique || !OnBranch(p)) continue;
                     callers_[s * kMostCallers + callerCounts_[s]++] = p;
                 }
             }
