@@ -5,9 +5,13 @@
 #include <cstring>
 
 #include "core/code_signature.h"
+#include "core/twin_order.h"
 #include "core/x86_length.h"
 
 namespace zt {
+
+static_assert(kAlignUnplaced == kUnplaced, "one mark for a bookmark not placed");
+
 namespace {
 
 constexpr uint32_t kRoutineAlignment = 16;
@@ -317,34 +321,6 @@ uint32_t AlignInRegion(const ModuleView& module, const AlignKeys& keys, uint32_t
     return placed;
 }
 
-namespace {
-
-// Marks in `trusted` the longest run of placed marks (in old order) whose
-// new places ascend: patience sorting with back links.
-void KeepOrdered(const AlignMark* marks, const uint32_t* order, size_t count, uint32_t* tails, uint32_t* back,
-                 uint8_t* trusted) {
-    size_t length = 0;
-    for (size_t k = 0; k < count; ++k) {
-        const uint32_t i = order[k];
-        trusted[i] = 0;
-        if (marks[i].newOffset == kAlignUnplaced) continue;
-        size_t lowest = 0, highest = length;
-        while (lowest < highest) {
-            const size_t middle = (lowest + highest) / 2;
-            if (marks[tails[middle]].newOffset < marks[i].newOffset)
-                lowest = middle + 1;
-            else
-                highest = middle;
-        }
-        back[i] = lowest ? tails[lowest - 1] : kAlignUnplaced;
-        tails[lowest] = i;
-        if (lowest == length) ++length;
-    }
-    for (uint32_t i = length ? tails[length - 1] : kAlignUnplaced; i != kAlignUnplaced; i = back[i]) trusted[i] = 1;
-}
-
-}  // namespace
-
 size_t PlaceByAlignment(const ModuleView& module, AlignMark* marks, size_t count, WorkBudget& budget) {
     if (count == 0) return 0;
     uint32_t* order = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
@@ -353,17 +329,9 @@ size_t PlaceByAlignment(const ModuleView& module, AlignMark* marks, size_t count
     uint8_t* trusted = static_cast<uint8_t*>(std::malloc(count));
     size_t placed = 0;
     if (order && tails && back && trusted) {
-        for (size_t i = 0; i < count; ++i) {
-            order[i] = static_cast<uint32_t>(i);
-            marks[i].byAlignment = 0;
-        }
-        // A heap sort: no memmove from the C runtime, as std::sort would bring.
-        const auto older = [&](uint32_t a, uint32_t b) {
-            return marks[a].oldOffset < marks[b].oldOffset || (marks[a].oldOffset == marks[b].oldOffset && a < b);
-        };
-        std::make_heap(order, order + count, older);
-        std::sort_heap(order, order + count, older);
-        KeepOrdered(marks, order, count, tails, back, trusted);
+        for (size_t i = 0; i < count; ++i) marks[i].byAlignment = 0;
+        SortByOldOffset(marks, order, count);
+        KeepOrderedAnchors(marks, order, count, tails, back, trusted);
         uint32_t before = kAlignUnplaced;
         for (size_t k = 0; k < count; ++k) {
             const uint32_t i = order[k];

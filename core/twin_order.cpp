@@ -4,34 +4,6 @@
 #include <cstdlib>
 
 namespace zt {
-namespace {
-
-// Indices of the longest run of anchors (in old order) whose new places
-// ascend, marked in `trusted`: patience sorting with back links.
-void KeepOrderedAnchors(const OrderedMark* marks, const uint32_t* order, size_t count, uint32_t* tails,
-                        uint32_t* back, uint8_t* trusted) {
-    size_t length = 0;
-    for (size_t k = 0; k < count; ++k) {
-        const uint32_t i = order[k];
-        trusted[i] = 0;
-        if (marks[i].newOffset == kUnplaced) continue;
-        size_t low = 0, high = length;
-        while (low < high) {
-            const size_t middle = (low + high) / 2;
-            if (marks[tails[middle]].newOffset < marks[i].newOffset)
-                low = middle + 1;
-            else
-                high = middle;
-        }
-        back[i] = low ? tails[low - 1] : kUnplaced;
-        tails[low] = i;
-        if (low == length) ++length;
-    }
-    for (uint32_t i = length ? tails[length - 1] : kUnplaced; i != kUnplaced; i = back[i]) trusted[i] = 1;
-}
-
-}  // namespace
-
 size_t PlaceTwinsByOrder(OrderedMark* marks, size_t count) {
     if (count == 0) return 0;
     uint32_t* order = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));

@@ -43,6 +43,32 @@ void SortByOldOffset(const Mark* marks, uint32_t* order, size_t count) {
     std::sort_heap(order, order + count, older);
 }
 
+// Marks in `trusted` the longest run of placed marks (indices in old order
+// in `order`; unplaced: newOffset kUnplaced) whose new places ascend:
+// patience sorting with back links. tails and back: count each, scratch.
+template <typename Mark>
+void KeepOrderedAnchors(const Mark* marks, const uint32_t* order, size_t count, uint32_t* tails,
+                        uint32_t* back, uint8_t* trusted) {
+    size_t length = 0;
+    for (size_t k = 0; k < count; ++k) {
+        const uint32_t i = order[k];
+        trusted[i] = 0;
+        if (marks[i].newOffset == kUnplaced) continue;
+        size_t low = 0, high = length;
+        while (low < high) {
+            const size_t middle = (low + high) / 2;
+            if (marks[tails[middle]].newOffset < marks[i].newOffset)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        back[i] = low ? tails[low - 1] : kUnplaced;
+        tails[low] = i;
+        if (low == length) ++length;
+    }
+    for (uint32_t i = length ? tails[length - 1] : kUnplaced; i != kUnplaced; i = back[i]) trusted[i] = 1;
+}
+
 // Places what the order decides among marks of one module (any order);
 // returns how many it placed. False-free: with no memory it places none.
 size_t PlaceTwinsByOrder(OrderedMark* marks, size_t count);
