@@ -322,46 +322,22 @@ uint32_t AlignInRegion(const ModuleView& module, const AlignKeys& keys, uint32_t
 }
 
 size_t PlaceByAlignment(const ModuleView& module, AlignMark* marks, size_t count, WorkBudget& budget) {
-    if (count == 0) return 0;
-    uint32_t* order = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
-    uint32_t* tails = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
-    uint32_t* back = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
-    uint8_t* trusted = static_cast<uint8_t*>(std::malloc(count));
+    for (size_t i = 0; i < count; ++i) marks[i].byAlignment = 0;
     size_t placed = 0;
-    if (order && tails && back && trusted) {
-        for (size_t i = 0; i < count; ++i) marks[i].byAlignment = 0;
-        SortByOldOffset(marks, order, count);
-        KeepOrderedAnchors(marks, order, count, tails, back, trusted);
-        uint32_t before = kAlignUnplaced;
-        for (size_t k = 0; k < count; ++k) {
-            const uint32_t i = order[k];
-            tails[i] = before;
-            if (trusted[i]) before = i;
-        }
-        uint32_t after = kAlignUnplaced;
-        for (size_t k = count; k-- > 0;) {
-            const uint32_t i = order[k];
-            AlignMark& m = marks[i];
-            const uint32_t left = tails[i];
-            if (trusted[i]) after = i;
-            if (m.newOffset != kAlignUnplaced || !m.keys || left == kAlignUnplaced || after == kAlignUnplaced)
-                continue;
-            const AlignMark &l = marks[left], &r = marks[after];
-            if (l.oldOffset >= m.oldOffset || r.oldOffset <= m.oldOffset) continue;
-            const uint32_t oldGap = r.oldOffset - l.oldOffset, newGap = r.newOffset - l.newOffset;
-            if (newGap > kAlignRegionMax || newGap / 8 > oldGap + 4096) continue;
-            const uint32_t at = AlignInRegion(module, *m.keys, module.base + l.newOffset, module.base + r.newOffset,
-                                              budget);
-            if (!at || at - module.base <= l.newOffset || at - module.base >= r.newOffset) continue;
-            m.newOffset = at - module.base;
-            m.byAlignment = 1;
-            ++placed;
-        }
-    }
-    std::free(order);
-    std::free(tails);
-    std::free(back);
-    std::free(trusted);
+    VisitBetweenOrderedNeighbours(marks, count, [&](uint32_t i, uint32_t left, uint32_t after) {
+        AlignMark& m = marks[i];
+        if (m.newOffset != kAlignUnplaced || !m.keys || left == kAlignUnplaced || after == kAlignUnplaced) return;
+        const AlignMark &l = marks[left], &r = marks[after];
+        if (l.oldOffset >= m.oldOffset || r.oldOffset <= m.oldOffset) return;
+        const uint32_t oldGap = r.oldOffset - l.oldOffset, newGap = r.newOffset - l.newOffset;
+        if (newGap > kAlignRegionMax || newGap / 8 > oldGap + 4096) return;
+        const uint32_t at =
+            AlignInRegion(module, *m.keys, module.base + l.newOffset, module.base + r.newOffset, budget);
+        if (!at || at - module.base <= l.newOffset || at - module.base >= r.newOffset) return;
+        m.newOffset = at - module.base;
+        m.byAlignment = 1;
+        ++placed;
+    });
     return placed;
 }
 

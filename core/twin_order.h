@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 namespace zt {
 
@@ -67,6 +68,41 @@ void KeepOrderedAnchors(const Mark* marks, const uint32_t* order, size_t count, 
         if (low == length) ++length;
     }
     for (uint32_t i = length ? tails[length - 1] : kUnplaced; i != kUnplaced; i = back[i]) trusted[i] = 1;
+}
+
+// For each mark, from the last in the old order to the first, calls
+// visit(i, left, right) with the nearest marks before and after it (indices,
+// kUnplaced when none) of the longest run of placed marks whose new places
+// keep the old order. A mark the visit places does not become a neighbour.
+// False, with no visit, when there was no memory for it.
+template <typename Mark, typename Visit>
+bool VisitBetweenOrderedNeighbours(const Mark* marks, size_t count, Visit&& visit) {
+    if (count == 0) return true;
+    uint32_t* order = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
+    uint32_t* tails = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
+    uint32_t* back = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
+    uint8_t* trusted = static_cast<uint8_t*>(std::malloc(count));
+    const bool ok = order && tails && back && trusted;
+    if (ok) {
+        SortByOldOffset(marks, order, count);
+        KeepOrderedAnchors(marks, order, count, tails, back, trusted);
+        uint32_t before = kUnplaced;   // tails now holds each mark's neighbour before it
+        for (size_t k = 0; k < count; ++k) {
+            tails[order[k]] = before;
+            if (trusted[order[k]]) before = order[k];
+        }
+        uint32_t after = kUnplaced;
+        for (size_t k = count; k-- > 0;) {
+            const uint32_t i = order[k];
+            if (trusted[i]) after = i;
+            visit(i, tails[i], after);
+        }
+    }
+    std::free(order);
+    std::free(tails);
+    std::free(back);
+    std::free(trusted);
+    return ok;
 }
 
 // Places what the order decides among marks of one module (any order);
