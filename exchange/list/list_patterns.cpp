@@ -398,48 +398,58 @@ Placement ImportPatterns::PlacementOfItem(const Wanted& item) const {
     return PlacementOf(shape, kept.match);
 }
 
+// The entries of the module at base as marks of a step of the import: fill
+// makes each entry's mark, decide places what it can among them, and take
+// gives back each mark it placed. No memory for it: nothing is placed.
+template <typename Mark, typename Fill, typename Decide, typename Take>
+void ImportPatterns::StepOverModule(uint32_t base, Fill&& fill, Decide&& decide, Take&& take) {
+    const size_t count = ItemsOf(base, nullptr);
+    Mark* marks = static_cast<Mark*>(std::calloc(count ? count : 1, sizeof *marks));
+    uint32_t* which = static_cast<uint32_t*>(std::malloc((count ? count : 1) * sizeof *which));
+    if (marks && which) {
+        ItemsOf(base, which);
+        for (size_t k = 0; k < count; ++k) fill(items_[which[k]], marks[k]);
+        decide(marks, count);
+        for (size_t k = 0; k < count; ++k) take(items_[which[k]], marks[k]);
+    }
+    std::free(marks);
+    std::free(which);
+}
+
 // The module's entries in the order of the old build: an entry whose pattern
 // was found at several places (up to kMostTwins, all of them known) is given
 // the one place that lies between its nearest uniquely placed neighbours,
 // when its old place too was the only one between theirs. No memory for it:
 // nothing is placed by order.
 void ImportPatterns::PlaceByOrder(uint32_t base, const uint32_t* where) {
-    const size_t count = ItemsOf(base, nullptr);
-    OrderedMark* marks = static_cast<OrderedMark*>(std::calloc(count ? count : 1, sizeof *marks));
-    uint32_t* which = static_cast<uint32_t*>(std::malloc((count ? count : 1) * sizeof *which));
-    if (marks && which) {
-        ItemsOf(base, which);
-        for (size_t k = 0; k < count; ++k) {
-            const Wanted& item = items_[which[k]];
-            const Distinct& kept = distinct_[item.distinct];
-            OrderedMark& mark = marks[k];
-            mark.oldOffset = item.oldOffset;
-            mark.newOffset = kUnplaced;
-            const Placement placement = PlacementOfItem(item);
-            if (placement == Placement::kFound) {
-                mark.newOffset = kept.match.address - base;
-                continue;
-            }
-            // Every place must be known: not one left unsearched, none past the count.
-            if (placement != Placement::kAmbiguous || kept.match.givenUp || kept.match.count > kMostTwins) continue;
-            mark.twinCount = kept.match.count;
-            for (uint32_t t = 0; t < mark.twinCount; ++t) mark.twins[t] = where[kept.slot * kEnough + t] - base;
-            if (!item.placesKnown) {
-                mark.twinCount = 0;   // a list from before: as it always imported
-            } else if (item.unique) {
-                mark.oldTwinCount = 1;
-                mark.oldTwins[0] = item.oldOffset;
-            } else {
-                mark.oldTwinCount = item.oldPlaceCount;
-                for (uint32_t t = 0; t < mark.oldTwinCount; ++t) mark.oldTwins[t] = places_[item.oldPlaces + t];
-            }
+    const auto fill = [&](const Wanted& item, OrderedMark& mark) {
+        const Distinct& kept = distinct_[item.distinct];
+        mark.oldOffset = item.oldOffset;
+        mark.newOffset = kUnplaced;
+        const Placement placement = PlacementOfItem(item);
+        if (placement == Placement::kFound) {
+            mark.newOffset = kept.match.address - base;
+            return;
         }
-        PlaceTwinsByOrder(marks, count);
-        for (size_t k = 0; k < count; ++k)
-            if (marks[k].byOrder) items_[which[k]].placedAt = base + marks[k].newOffset;
-    }
-    std::free(marks);
-    std::free(which);
+        // Every place must be known: not one left unsearched, none past the count.
+        if (placement != Placement::kAmbiguous || kept.match.givenUp || kept.match.count > kMostTwins) return;
+        mark.twinCount = kept.match.count;
+        for (uint32_t t = 0; t < mark.twinCount; ++t) mark.twins[t] = where[kept.slot * kEnough + t] - base;
+        if (!item.placesKnown) {
+            mark.twinCount = 0;   // a list from before: as it always imported
+        } else if (item.unique) {
+            mark.oldTwinCount = 1;
+            mark.oldTwins[0] = item.oldOffset;
+        } else {
+            mark.oldTwinCount = item.oldPlaceCount;
+            for (uint32_t t = 0; t < mark.oldTwinCount; ++t) mark.oldTwins[t] = places_[item.oldPlaces + t];
+        }
+    };
+    StepOverModule<OrderedMark>(
+        base, fill, [](OrderedMark* marks, size_t count) { PlaceTwinsByOrder(marks, count); },
+        [&](Wanted& item, const OrderedMark& mark) {
+            if (mark.byOrder) item.placedAt = base + mark.newOffset;
+        });
 }
 
 void ImportPatterns::Search() {
@@ -489,57 +499,43 @@ void ImportPatterns::PlaceByCallers(uint32_t base, const ModuleView& module) {
 // placed, when one of their patterns covers the other's old place and its own
 // matches there. No memory for it: nothing is placed so.
 void ImportPatterns::FollowNeighbours(uint32_t base, const ModuleView& module) {
-    const size_t count = ItemsOf(base, nullptr);
-    FollowingMark* marks = static_cast<FollowingMark*>(std::calloc(count ? count : 1, sizeof *marks));
-    uint32_t* which = static_cast<uint32_t*>(std::malloc((count ? count : 1) * sizeof *which));
-    if (marks && which) {
-        ItemsOf(base, which);
-        for (size_t k = 0; k < count; ++k) {
-            const Wanted& item = items_[which[k]];
+    StepOverModule<FollowingMark>(
+        base,
+        [&](const Wanted& item, FollowingMark& mark) {
             const Distinct& kept = distinct_[item.distinct];
             const Placement placement = PlacementOfItem(item);
-            FollowingMark& mark = marks[k];
             mark.oldOffset = item.oldOffset;
             mark.pattern = &kept.pattern;
             mark.newOffset = item.placedAt                      ? item.placedAt - base
                              : placement == Placement::kFound ? kept.match.address - base
                                                               : kUnplaced;
             mark.ambiguous = placement == Placement::kAmbiguous && !kept.match.givenUp && item.placesKnown;
-        }
-        FollowPlacedNeighbours(module, marks, count);
-        for (size_t k = 0; k < count; ++k)
-            if (marks[k].followed) items_[which[k]].placedAt = base + marks[k].newOffset;
-    }
-    std::free(marks);
-    std::free(which);
+        },
+        [&](FollowingMark* marks, size_t count) { FollowPlacedNeighbours(module, marks, count); },
+        [&](Wanted& item, const FollowingMark& mark) {
+            if (mark.followed) item.placedAt = base + mark.newOffset;
+        });
 }
 
 // The module's entries whose patterns are not found, placed by aligning the
 // instructions of their routines between their placed neighbours. No memory
 // for it: nothing is placed so.
 void ImportPatterns::PlaceByAlignment(uint32_t base, const ModuleView& module, WorkBudget& budget) {
-    const size_t count = ItemsOf(base, nullptr);
-    AlignMark* marks = static_cast<AlignMark*>(std::calloc(count ? count : 1, sizeof *marks));
-    uint32_t* which = static_cast<uint32_t*>(std::malloc((count ? count : 1) * sizeof *which));
-    if (marks && which) {
-        ItemsOf(base, which);
-        for (size_t k = 0; k < count; ++k) {
-            const Wanted& item = items_[which[k]];
+    StepOverModule<AlignMark>(
+        base,
+        [&](const Wanted& item, AlignMark& mark) {
             const Distinct& kept = distinct_[item.distinct];
-            AlignMark& mark = marks[k];
             mark.oldOffset = item.oldOffset;
             mark.newOffset = kAlignUnplaced;
             const Placement placement = PlacementOfItem(item);
             if (placement == Placement::kFound) mark.newOffset = kept.match.address - base;
             if (placement == Placement::kAmbiguous && item.placedAt) mark.newOffset = item.placedAt - base;
             if (placement == Placement::kNotFound && item.align != kNoAlign) mark.keys = &aligns_[item.align];
-        }
-        zt::PlaceByAlignment(module, marks, count, budget);
-        for (size_t k = 0; k < count; ++k)
-            if (marks[k].byAlignment) items_[which[k]].alignedAt = base + marks[k].newOffset;
-    }
-    std::free(marks);
-    std::free(which);
+        },
+        [&](AlignMark* marks, size_t count) { zt::PlaceByAlignment(module, marks, count, budget); },
+        [&](Wanted& item, const AlignMark& mark) {
+            if (mark.byAlignment) item.alignedAt = base + mark.newOffset;
+        });
 }
 
 bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t oldOffset, uint32_t moduleBase,

@@ -168,6 +168,8 @@ private:
     size_t ItemsOf(uint32_t base, uint32_t* which) const;
     // What the search made of the entry's pattern, with its uniqueness.
     Placement PlacementOfItem(const Wanted& item) const;
+    template <typename Mark, typename Fill, typename Decide, typename Take>
+    void StepOverModule(uint32_t base, Fill&& fill, Decide&& decide, Take&& take);
     void PlaceByOrder(uint32_t base, const uint32_t* where);
     void PlaceByCallers(uint32_t base, const ModuleView& module);
     void FollowNeighbours(uint32_t base, const ModuleView& module);
