@@ -50,6 +50,7 @@ PointerTargets::~PointerTargets() {
     std::free(slots_);
     std::free(byName_);
     std::free(exports_);
+    std::free(exportsByName_);
 }
 
 bool PointerTargets::Readable(uint32_t rva, uint32_t length) const {
@@ -229,6 +230,22 @@ void PointerTargets::ReadExports() {
             exports_[kept++] = exports_[i];
     }
     exportCount_ = kept;
+    exportsByName_ = static_cast<Slot*>(std::malloc((exportCount_ ? exportCount_ : 1) * sizeof *exportsByName_));
+    if (!exportsByName_) return;
+    for (size_t i = 0; i < exportCount_; ++i) exportsByName_[i] = exports_[i];
+    const auto byName = [](const Slot& x, const Slot& y) { return x.name < y.name || (x.name == y.name && x.rva < y.rva); };
+    std::make_heap(exportsByName_, exportsByName_ + exportCount_, byName);
+    std::sort_heap(exportsByName_, exportsByName_ + exportCount_, byName);
+}
+
+bool PointerTargets::ExportedRoutine(uint32_t names, uint32_t& rva) const {
+    if (names == kUnknownTarget || !exportsByName_ || exportCount_ == 0) return false;
+    const Slot* begin = exportsByName_;
+    const Slot* end = exportsByName_ + exportCount_;
+    const Slot* first = std::lower_bound(begin, end, names, [](const Slot& s, uint32_t v) { return s.name < v; });
+    if (first == end || first->name != names || (first + 1 != end && first[1].name == names)) return false;
+    rva = first->rva;
+    return true;
 }
 
 uint32_t PointerTargets::ExportName(uint32_t rva) const {

@@ -62,6 +62,15 @@ public:
     bool SlotNamed(uint32_t name, uint32_t& rva) const;
     uint32_t base() const { return module_.base; }
 
+    // The description of the names the module exports the routine at rva
+    // under (all of them together), or kUnknownTarget when it exports none
+    // there. Another build exports the routine under the same names wherever
+    // its code went, however it changed.
+    uint32_t ExportNames(uint32_t rva) const { return ExportName(rva); }
+    // The one routine the module exports under the names so described; false
+    // when none or several are.
+    bool ExportedRoutine(uint32_t names, uint32_t& rva) const;
+
 private:
     struct Slot {
         uint32_t rva;
@@ -88,6 +97,7 @@ private:
     Slot* byName_ = nullptr;    // the same, by name
     size_t slotCount_ = 0;
     Slot* exports_ = nullptr;   // the module's exported routines and their names, by address
+    Slot* exportsByName_ = nullptr;   // the same, by names
     size_t exportCount_ = 0;
     Range readOnly_[kMostDataSections];
     size_t readOnlyCount_ = 0;

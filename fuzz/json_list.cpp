@@ -136,6 +136,7 @@ Object WriteEntry(Rng& rng, const ListEntry& entry, bool escapes) {
             for (uint32_t place : entry.patternPlaces) places += (places.size() > 1 ? "," : "") + JsonNumber(place);
             object.push_back({JsonKey("pattern_places"), places + "]"});
         }
+        if (entry.exportNames) object.push_back({JsonKey("export_names"), JsonNumber(entry.exportNames)});
         if (!entry.pointerTargets.empty()) {
             std::string targets = "[";
             for (uint32_t target : entry.pointerTargets) targets += (targets.size() > 1 ? "," : "") + JsonNumber(target);

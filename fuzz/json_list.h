@@ -45,6 +45,9 @@ struct ListEntry {
     // What its wildcards pointed to ("pointer_targets", written when not
     // empty).
     std::vector<uint32_t> pointerTargets;
+    // The description of the exported routine's names ("export_names", written
+    // when not 0).
+    uint32_t exportNames = 0;
 };
 
 struct ListModule {

@@ -221,6 +221,9 @@ std::string HostileList(Rng& rng, const Image& image, bool storm, uint32_t& entr
             for (uint32_t k = 1 + rng.Below(7); k > 0; --k) places += "," + std::to_string(0x1000 + rng.Below(image.codeEnd - 0x1000));
             list += ", \"pattern_places\": [" + places + "], \"pointer_targets\": " + PointerTargets(rng, pattern);
         }
+        // The names of an exported routine it was on, which the hostile
+        // export directory may or may not hold.
+        if (rng.OneIn(3)) list += ", \"export_names\": " + std::to_string(rng.OneIn(2) ? 1 + rng.Below(4) : rng.Word());
         list += "}";
     }
     return list + "]" + (twins ? ", \"pattern_places_recorded\": true" : "") + "}";

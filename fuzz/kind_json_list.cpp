@@ -205,6 +205,9 @@ void AddPattern(Rng& rng, ListEntry& entry) {
     entry.patternPosition = rng.Below(length);
     entry.patternUnique = rng.OneIn(2);
     entry.alignKeys = rng.OneIn(2) ? AlignKeys(rng) : "";
+    // The names of an exported routine it was on: few, so that some name one
+    // now, or any.
+    entry.exportNames = rng.OneIn(3) ? (rng.OneIn(2) ? 1 + rng.Below(4) : rng.Word()) : 0;
     // The places of a twin in the old build: its own among neighbours
     // (mostly), now and then more than the import weighs.
     entry.patternPlaces.clear();
@@ -989,6 +992,10 @@ void MutateMembers(Session& session, Input& input, uint32_t which) {
                 targets += "]";
             }
             Insert(rng, text.entries[e], {JsonKey("pointer_targets"), targets});
+            if (rng.OneIn(2))   // and the export names: that evidence is lost too
+                Insert(rng, text.entries[e], {JsonKey("export_names"),
+                                              rng.Pick(std::vector<std::string>{"\"1\"", "-1", "1.5", "4294967296", "[]",
+                                                                                "{\"a\": 1}", "null", "true"})});
             input.expect = Expect::Accept;
             input.refusal.clear();
         } else {   // none, empty, or more places than weighed, own or not: passed over

@@ -149,6 +149,31 @@ TEST(PointerTargets, AnExportedRoutineIsItsName) {
     EXPECT_NE(exported, Describe(image, jump, 0x1440));
 }
 
+// Another build exports the routine under the same names elsewhere: its names
+// find it there; names no routine or two routines have find none.
+TEST(PointerTargets, TheRoutineExportedUnderTheSameNames) {
+    Image old;
+    const uint32_t names = zt::PointerTargets(old.View()).ExportNames(0x1400);
+    EXPECT_NE(zt::kUnknownTarget, names);
+    EXPECT_EQ(zt::kUnknownTarget, zt::PointerTargets(old.View()).ExportNames(0x1420));
+
+    Image rebuilt;
+    Put32(rebuilt.bytes, 0x2440, 0x1420);   // the routine moved
+    uint32_t rva = 0;
+    EXPECT_TRUE(zt::PointerTargets(rebuilt.View()).ExportedRoutine(names, rva));
+    EXPECT_EQ(0x1420u, rva);
+    EXPECT_FALSE(zt::PointerTargets(rebuilt.View()).ExportedRoutine(names + 1, rva));
+    EXPECT_FALSE(zt::PointerTargets(rebuilt.View()).ExportedRoutine(zt::kUnknownTarget, rva));
+
+    // Two names alike for two routines (a directory that lies): neither.
+    Put32(rebuilt.bytes, 0x2400 + 20, 2);
+    Put32(rebuilt.bytes, 0x2400 + 24, 2);
+    Put32(rebuilt.bytes, 0x2444, 0x1400);
+    Put32(rebuilt.bytes, 0x2454, 0x2470);
+    rebuilt.bytes[0x2462] = 1;   // the second name's ordinal
+    EXPECT_FALSE(zt::PointerTargets(rebuilt.View()).ExportedRoutine(names, rva));
+}
+
 TEST(PointerTargets, WhatCannotBeTrustedIsUnknown) {
     const Image image;
     const char* push = "68 ?? ?? ?? ?? C3";

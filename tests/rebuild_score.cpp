@@ -307,8 +307,9 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
 std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
                                         std::vector<bool>* byOrder, std::vector<bool>* byCallers,
                                         std::vector<bool>* byTargets, std::vector<bool>* byFollowing,
-                                        std::vector<bool>* byAlignment) {
+                                        std::vector<bool>* byAlignment, std::vector<bool>* byExport) {
     if (byFollowing) byFollowing->assign(marks.size(), false);
+    if (byExport) byExport->assign(marks.size(), false);
     std::vector<zt::CodePattern> patterns;
     std::vector<Outcome> outcomes = SearchDirectly(a, b, marks, &patterns);
     const uint32_t enough = zt::kMostTwins + 1;
@@ -319,6 +320,19 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
     zt::WorkBudget budget, budgetA;
     zt::SearchPatterns(b.view, each.data(), each.size(), found.data(), budget, enough, zt::kMinFixedBytes, where.data());
     zt::SearchPatterns(a.view, each.data(), each.size(), inA.data(), budgetA, enough, zt::kMinFixedBytes, whereA.data());
+    // First, a bookmark on a routine the module exports, not found once by
+    // its pattern: the routine B exports under the same names.
+    const zt::PointerTargets targetsA(a.view), targetsB(b.view);
+    std::vector<bool> exported(marks.size(), false);
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (!patterns[i].length || found[i].givenUp || outcomes[i].kind == Outcome::kPlaced) continue;
+        uint32_t rva = 0;
+        if (!targetsB.ExportedRoutine(targetsA.ExportNames(AddressIn(a, marks[i]) - a.view.base), rva)) continue;
+        outcomes[i].kind = Outcome::kPlaced;
+        outcomes[i].address = b.view.base + rva;
+        exported[i] = true;
+        if (byExport) (*byExport)[i] = true;
+    }
     std::vector<zt::OrderedMark> ordered(marks.size());
     for (size_t i = 0; i < marks.size(); ++i) {
         zt::OrderedMark& m = ordered[i];
@@ -326,7 +340,9 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
         m.oldOffset = AddressIn(a, marks[i]) - a.view.base;
         const zt::Placement placement = zt::PlacementOf(patterns[i], found[i]);
         m.newOffset = placement == zt::Placement::kFound ? found[i].address - b.view.base : zt::kUnplaced;
-        if (placement == zt::Placement::kAmbiguous && !found[i].givenUp && found[i].count <= zt::kMostTwins) {
+        if (exported[i]) m.newOffset = outcomes[i].address - b.view.base;
+        if (placement == zt::Placement::kAmbiguous && !exported[i] && !found[i].givenUp &&
+            found[i].count <= zt::kMostTwins) {
             m.twinCount = found[i].count;
             for (uint32_t k = 0; k < m.twinCount; ++k) m.twins[k] = where[i * enough + k] - b.view.base;
             m.oldTwinCount = inA[i].count;
@@ -389,7 +405,7 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
             ++agreeing;
         }
         const bool ambiguous =
-            zt::PlacementOf(patterns[i], found[i]) == zt::Placement::kAmbiguous && !ordered[i].byOrder;
+            zt::PlacementOf(patterns[i], found[i]) == zt::Placement::kAmbiguous && !ordered[i].byOrder && !exported[i];
         const bool twin = ambiguous && zt::PatternFitsAt(b.view, patterns[i], chosen);
         if (show)
             std::printf("callers of %s%s: %u sites, %u kept, %u agree%s, %s\n",
@@ -408,7 +424,6 @@ std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const st
     // kept when the pattern pinned by the imports its fields name is unique
     // in A. At import: described at each place in B (up to kMostTwins), or
     // pinned by the imports in B and found once.
-    const zt::PointerTargets targetsA(a.view), targetsB(b.view);
     zt::WorkBudget targetBudget;
     if (byTargets) byTargets->assign(marks.size(), false);
     const bool showTargets = std::getenv("ZT_SHOW_TARGETS") != nullptr;

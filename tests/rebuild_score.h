@@ -102,11 +102,14 @@ std::vector<Outcome> SearchDirectly(const Build& a, const Build& b, const std::v
 // (core/pointer_targets.h): byTargets[i]; those still ambiguous that follow a
 // placed neighbour of their routine (core/twin_follow.h): byFollowing[i].
 // Then those not found, by aligning their routines' instructions between
-// their placed neighbours (core/routine_align.h): byAlignment[i].
+// their placed neighbours (core/routine_align.h): byAlignment[i]. Before
+// all these, a bookmark on a routine A exports that its pattern does not
+// find once goes to the routine B exports under the same names:
+// byExport[i].
 std::vector<Outcome> PlaceTwinsDirectly(const Build& a, const Build& b, const std::vector<Bookmark>& marks,
                                         std::vector<bool>* byOrder = nullptr, std::vector<bool>* byCallers = nullptr,
                                         std::vector<bool>* byTargets = nullptr, std::vector<bool>* byFollowing = nullptr,
-                                        std::vector<bool>* byAlignment = nullptr);
+                                        std::vector<bool>* byAlignment = nullptr, std::vector<bool>* byExport = nullptr);
 
 // Bookmarks in three classes: in a routine whose code is unchanged apart
 // from wildcard bytes; in a changed routine with a correct place in B; in a

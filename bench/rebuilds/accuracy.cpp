@@ -73,15 +73,16 @@ void SpeedRows(const Build& a, const Build& b) {
     }
 }
 
-// Everything the plug-in does, one step after another: the search, twins by
-// order, by callers, by what their wildcards point to and following a placed
-// neighbour, then the changed routines aligned. Returns the classes' score.
+// Everything the plug-in does, one step after another: the search, exported
+// routines by their names, twins by order, by callers, by what their
+// wildcards point to and following a placed neighbour, then the changed
+// routines aligned. Returns the classes' score.
 rebuild::Score Everything(const Build& a, const Build& b, const std::vector<rebuild::Bookmark>& marks,
                           const rebuild::LineMap* lines, double* seconds) {
-    std::vector<bool> byOrder, byCallers, byTargets, byFollowing, byAlignment;
+    std::vector<bool> byExport, byOrder, byCallers, byTargets, byFollowing, byAlignment;
     const auto start = Clock::now();
     const std::vector<rebuild::Outcome> outcomes =
-        rebuild::PlaceTwinsDirectly(a, b, marks, &byOrder, &byCallers, &byTargets, &byFollowing, &byAlignment);
+        rebuild::PlaceTwinsDirectly(a, b, marks, &byOrder, &byCallers, &byTargets, &byFollowing, &byAlignment, &byExport);
     *seconds = Seconds(start);
     rebuild::Score first, fifth, all;
     const std::vector<rebuild::Verdict> verdicts = rebuild::ScoreBookmarks(a, b, marks, outcomes, &first, &fifth, lines);
@@ -89,7 +90,8 @@ rebuild::Score Everything(const Build& a, const Build& b, const std::vector<rebu
         const char* name;
         const std::vector<bool>& by;
         size_t placed, right, wrong;
-    } steps[] = {{"by order", byOrder, 0, 0, 0},
+    } steps[] = {{"by export name", byExport, 0, 0, 0},
+                 {"by order", byOrder, 0, 0, 0},
                  {"by callers", byCallers, 0, 0, 0},
                  {"by pointer targets", byTargets, 0, 0, 0},
                  {"following a neighbour", byFollowing, 0, 0, 0},

@@ -85,6 +85,10 @@ struct ImportEntry {
     // from the others. 0: none recorded.
     uint8_t targetCount;
     uint32_t targets[kMostTargetFields];
+    // With a pattern: the description of the names its module exported the
+    // routine it is on under (core/pointer_targets.h), which name the routine
+    // in another build however its code changed. 0: none.
+    uint32_t exportNames;
 
     // The texts, last: an entry is cleared for every one read, up to here.
     char module[kFilePathSize];

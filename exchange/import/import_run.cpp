@@ -89,7 +89,7 @@ private:
         if (!patterns_.Add(patternNumber_, target.moduleBase, target.moduleSize, entry.pattern, entry.offset,
                            entry.hasOldPlaces, entry.oldPlaces, entry.oldPlaceCount, entry.callers,
                            entry.callerCount, entry.targets, entry.targetCount,
-                           entry.align.count ? &entry.align : nullptr))
+                           entry.align.count ? &entry.align : nullptr, entry.exportNames))
             throw std::bad_alloc();
     }
 

@@ -97,6 +97,7 @@ struct TwinEvidence {
     size_t callerCount;
     const uint32_t* targets;   // what its wildcards point to
     size_t targetCount;
+    uint32_t exportNames;      // of the exported routine it is on, or 0
 };
 
 void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* pattern, const TwinEvidence& twin,
@@ -154,6 +155,7 @@ void WriteEntry(Writer& writer, const BookmarkRow& row, const CodePattern* patte
             FormatAlignKeys(*align, keys);
             Key(writer, "align_keys", keys);
         }
+        if (twin.exportNames) Key(writer, "export_names", twin.exportNames);
     }
     writer.EndObject();
 }
@@ -171,9 +173,11 @@ bool WriteBookmark(const BookmarkRow& row, void* context) {
     TwinEvidence twin;
     twin.placeCount = twin.callerCount = twin.targetCount = 0;
     twin.targets = nullptr;
+    twin.exportNames = 0;
     const CodePattern* pattern = row.inModule ? lines.patterns.For(row.address, twin.places, &twin.placeCount) : nullptr;
     if (pattern) twin.callerCount = lines.patterns.CallersOf(row.address, twin.callers);
     if (pattern) twin.targetCount = lines.patterns.TargetsOf(row.address, &twin.targets);
+    if (pattern) twin.exportNames = lines.patterns.ExportNamesOf(row.address);
     lines.wrotePattern = lines.wrotePattern || pattern;
     WriteEntry(lines.list.writer, row, pattern, twin, pattern ? lines.patterns.AlignOf(row.address) : nullptr);
     return true;

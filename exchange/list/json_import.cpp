@@ -238,6 +238,11 @@ private:
             if (value.kind == kText && value.length >= sizeof alignText_) return (alignText_[0] = '\0', true);
             return Text(value, alignText_, sizeof alignText_, true);
         }
+        if (IsKey("export_names")) {
+            // Not a 32-bit number: that evidence is lost, not the list.
+            entry.exportNames = value.kind == kUnsigned && value.number <= 0xFFFFFFFFu ? uint32_t(value.number) : 0;
+            return true;
+        }
         if (IsKey("pointer_targets")) {
             targetsBad_ = value.kind != kNull;   // not a list: that evidence is lost, not the list
             targetCount_ = 0;

@@ -42,6 +42,7 @@ ExportPatterns::~ExportPatterns() {
     std::free(aligns_);
     std::free(targets_);
     std::free(targetCounts_);
+    std::free(exportNames_);
 }
 
 namespace {
@@ -283,7 +284,7 @@ bool ImportPatterns::Intern(const CodePattern& pattern, uint32_t moduleBase, uin
 bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern,
                          uint32_t oldOffset, bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount,
                          const CodePattern* callers, size_t callerCount, const uint32_t* targets,
-                         size_t targetCount, const AlignKeys* align) {
+                         size_t targetCount, const AlignKeys* align, uint32_t exportNames) {
     if (pattern.length == 0 || !StrongEnough(pattern) || count_ >= kMostSearchedEntries) return true;
     if (count_ == capacity_ && !GrowArray(items_, capacity_, 64)) return false;
     uint32_t found = 0;
@@ -320,6 +321,7 @@ bool ImportPatterns::Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSiz
         aligns_[alignCount_++] = *align;
     }
     item.entry = entry;
+    item.exportNames = exportNames;
     item.moduleBase = moduleBase;
     item.moduleSize = moduleSize;
     item.distinct = found;
@@ -365,6 +367,7 @@ void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budg
             next = 0;
             for (size_t i = 0; i < distinctCount_; ++i)
                 if (distinct_[i].moduleBase == base) distinct_[i].match = matches[next++];
+            PlaceByExports(base, copy.view());
             PlaceByOrder(base, where);
             PlaceByCallers(base, copy.view());
             PlaceByTargets(base, copy.view(), where, kEnough, budget);
@@ -416,6 +419,25 @@ void ImportPatterns::StepOverModule(uint32_t base, Fill&& fill, Decide&& decide,
     std::free(which);
 }
 
+// An entry on a routine the old build exported, whose pattern is not found
+// once (the routine changed, or has twins): the routine the module exports
+// under the same names now. Its place is then known before the other steps,
+// which take it as a neighbour.
+void ImportPatterns::PlaceByExports(uint32_t base, const ModuleView& module) {
+    bool any = false;
+    for (size_t i = 0; i < count_ && !any; ++i) any = items_[i].moduleBase == base && items_[i].exportNames;
+    if (!any) return;
+    const PointerTargets targets(module);
+    for (size_t i = 0; i < count_; ++i) {
+        Wanted& item = items_[i];
+        if (item.moduleBase != base || !item.exportNames || distinct_[item.distinct].match.givenUp ||
+            PlacementOfItem(item) == Placement::kFound)
+            continue;
+        uint32_t rva = 0;
+        if (targets.ExportedRoutine(item.exportNames, rva)) item.placedAt = base + rva;
+    }
+}
+
 // The module's entries in the order of the old build: an entry whose pattern
 // was found at several places (up to kMostTwins, all of them known) is given
 // the one place that lies between its nearest uniquely placed neighbours,
@@ -427,6 +449,10 @@ void ImportPatterns::PlaceByOrder(uint32_t base, const uint32_t* where) {
         mark.oldOffset = item.oldOffset;
         mark.newOffset = kUnplaced;
         const Placement placement = PlacementOfItem(item);
+        if (item.placedAt) {   // by its export names
+            mark.newOffset = item.placedAt - base;
+            return;
+        }
         if (placement == Placement::kFound) {
             mark.newOffset = kept.match.address - base;
             return;
@@ -529,8 +555,9 @@ void ImportPatterns::PlaceByAlignment(uint32_t base, const ModuleView& module, W
             mark.newOffset = kAlignUnplaced;
             const Placement placement = PlacementOfItem(item);
             if (placement == Placement::kFound) mark.newOffset = kept.match.address - base;
-            if (placement == Placement::kAmbiguous && item.placedAt) mark.newOffset = item.placedAt - base;
-            if (placement == Placement::kNotFound && item.align != kNoAlign) mark.keys = &aligns_[item.align];
+            if (item.placedAt) mark.newOffset = item.placedAt - base;
+            if (placement == Placement::kNotFound && !item.placedAt && item.align != kNoAlign)
+                mark.keys = &aligns_[item.align];
         },
         [&](AlignMark* marks, size_t count) { zt::PlaceByAlignment(module, marks, count, budget); },
         [&](Wanted& item, const AlignMark& mark) {
@@ -559,7 +586,7 @@ bool ImportPatterns::Find(unsigned entry, const CodePattern& pattern, uint32_t o
         return true;
     placement = PlacementOf(pattern, kept.match);
     address = kept.match.address;
-    if (placement == Placement::kAmbiguous && item.placedAt) {
+    if ((placement == Placement::kAmbiguous || placement == Placement::kNotFound) && item.placedAt) {
         placement = Placement::kFound;
         address = item.placedAt;
     }

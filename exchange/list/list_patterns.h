@@ -45,6 +45,9 @@ public:
     // field of its pattern points to at the bookmark (*targets, the count
     // returned), when that tells its place from the others; else 0.
     size_t TargetsOf(uint32_t address, const uint32_t** targets) const;
+    // After For(address): the description of the names the module exports
+    // the routine at the bookmark under (PointerTargets::ExportNames), or 0.
+    uint32_t ExportNamesOf(uint32_t address) const;
     // Bookmarks left without a pattern because the budget ran out.
     size_t givenUp() const { return givenUp_; }
 
@@ -67,6 +70,7 @@ private:
     AlignKeys* aligns_ = nullptr;       // of each bookmark
     uint32_t* targets_ = nullptr;       // kMostTargetFields for each bookmark
     uint8_t* targetCounts_ = nullptr;
+    uint32_t* exportNames_ = nullptr;   // of each bookmark
     size_t count_ = 0;
     size_t givenUp_ = 0;
     WorkBudget budget_;
@@ -74,7 +78,7 @@ private:
 
 // An import searches the patterns of at most this many entries; later ones
 // are not searched (and counted so). Memory then stays under about 28 MB
-// besides the copy of the module searched: about 60 bytes an entry, 32 more
+// besides the copy of the module searched: about 64 bytes an entry, 32 more
 // for one with old places, 42 more for one with alignment keys and up to 64
 // more for what its pattern's wildcards pointed to, about 225 bytes for each
 // pattern that differs from the others of its module (callers' patterns
@@ -113,11 +117,13 @@ public:
     // place whose fields agree. With align (keys of the instructions around
     // the bookmark), an entry whose pattern is not found is placed by
     // aligning its routine's instructions between its placed neighbours
-    // (PlaceByAlignment).
+    // (PlaceByAlignment). With exportNames (those of the exported routine it
+    // was on), an entry whose pattern is not found once goes to the routine
+    // the module exports under those names now, before any other step.
     bool Add(unsigned entry, uint32_t moduleBase, uint32_t moduleSize, const CodePattern& pattern, uint32_t oldOffset,
              bool placesKnown, const uint32_t* oldPlaces, size_t oldPlaceCount, const CodePattern* callers = nullptr,
              size_t callerCount = 0, const uint32_t* targets = nullptr, size_t targetCount = 0,
-             const AlignKeys* align = nullptr);
+             const AlignKeys* align = nullptr, uint32_t exportNames = 0);
     // Searches every module's patterns in its code, one pass each, all
     // within one work budget; then settles, module by module, what the
     // order of the entries decides among the places of patterns found more
@@ -143,11 +149,12 @@ private:
         uint32_t distinct;    // its pattern among distinct_
         uint32_t oldOffset;
         uint32_t oldPlaces;   // its first old place in places_
-        uint32_t placedAt;    // the address the order or the callers chose, or 0
+        uint32_t placedAt;    // the address its export names, the order, the callers... chose, or 0
         uint32_t alignedAt;   // the address the alignment chose, or 0
         uint32_t align;       // its keys in aligns_, or kNoAlign
         uint32_t callers[kMostCallers];   // its callers' patterns among distinct_
         uint32_t targets;     // its first recorded target in targets_
+        uint32_t exportNames;   // of the exported routine it was on, or 0
         uint8_t targetCount;
         uint8_t callerCount;
         uint8_t unique;
@@ -170,6 +177,7 @@ private:
     Placement PlacementOfItem(const Wanted& item) const;
     template <typename Mark, typename Fill, typename Decide, typename Take>
     void StepOverModule(uint32_t base, Fill&& fill, Decide&& decide, Take&& take);
+    void PlaceByExports(uint32_t base, const ModuleView& module);
     void PlaceByOrder(uint32_t base, const uint32_t* where);
     void PlaceByCallers(uint32_t base, const ModuleView& module);
     void FollowNeighbours(uint32_t base, const ModuleView& module);

@@ -17,10 +17,16 @@ namespace zt {
 void ExportPatterns::FindTargets(const ModuleView& module) {
     std::free(targets_);
     std::free(targetCounts_);
+    std::free(exportNames_);
     targets_ = static_cast<uint32_t*>(std::malloc((count_ ? count_ : 1) * kMostTargetFields * sizeof *targets_));
     targetCounts_ = static_cast<uint8_t*>(std::calloc(count_ ? count_ : 1, 1));
-    if (!targets_ || !targetCounts_) return;
+    exportNames_ = static_cast<uint32_t*>(std::calloc(count_ ? count_ : 1, sizeof *exportNames_));
+    if (!targets_ || !targetCounts_ || !exportNames_) return;
     const PointerTargets targets(module);
+    // A bookmark on a routine the module exports: the names, which find the
+    // routine in another build however its code changed.
+    for (size_t i = 0; i < count_; ++i)
+        if (patterns_[i].length) exportNames_[i] = targets.ExportNames(addresses_[i] - base_);
     size_t pinnedCount = 0;
     for (size_t i = 0; i < count_; ++i) {
         if (!patterns_[i].length || patterns_[i].unique) continue;
@@ -58,6 +64,11 @@ void ExportPatterns::FindTargets(const ModuleView& module) {
     std::free(each);
     std::free(which);
     std::free(matches);
+}
+
+uint32_t ExportPatterns::ExportNamesOf(uint32_t address) const {
+    const size_t i = IndexOf(address);
+    return i == count_ || !exportNames_ ? 0 : exportNames_[i];
 }
 
 size_t ExportPatterns::TargetsOf(uint32_t address, const uint32_t** targets) const {
