@@ -367,10 +367,11 @@ void ImportPatterns::SearchModule(uint32_t base, uint32_t size, WorkBudget& budg
             next = 0;
             for (size_t i = 0; i < distinctCount_; ++i)
                 if (distinct_[i].moduleBase == base) distinct_[i].match = matches[next++];
-            PlaceByExports(base, copy.view());
+            const PointerTargets targets(copy.view());   // its imports and exports, read once
+            PlaceByExports(base, targets);
             PlaceByOrder(base, where);
             PlaceByCallers(base, copy.view());
-            PlaceByTargets(base, copy.view(), where, kEnough, budget);
+            PlaceByTargets(base, copy.view(), targets, where, kEnough, budget);
             FollowNeighbours(base, copy.view());
             PlaceByAlignment(base, copy.view(), budget);
         } else if (budget.left == 0) {
@@ -423,11 +424,7 @@ void ImportPatterns::StepOverModule(uint32_t base, Fill&& fill, Decide&& decide,
 // once (the routine changed, or has twins): the routine the module exports
 // under the same names now. Its place is then known before the other steps,
 // which take it as a neighbour.
-void ImportPatterns::PlaceByExports(uint32_t base, const ModuleView& module) {
-    bool any = false;
-    for (size_t i = 0; i < count_ && !any; ++i) any = items_[i].moduleBase == base && items_[i].exportNames;
-    if (!any) return;
-    const PointerTargets targets(module);
+void ImportPatterns::PlaceByExports(uint32_t base, const PointerTargets& targets) {
     for (size_t i = 0; i < count_; ++i) {
         Wanted& item = items_[i];
         if (item.moduleBase != base || !item.exportNames || distinct_[item.distinct].match.givenUp ||

@@ -177,14 +177,14 @@ private:
     Placement PlacementOfItem(const Wanted& item) const;
     template <typename Mark, typename Fill, typename Decide, typename Take>
     void StepOverModule(uint32_t base, Fill&& fill, Decide&& decide, Take&& take);
-    void PlaceByExports(uint32_t base, const ModuleView& module);
+    void PlaceByExports(uint32_t base, const PointerTargets& targets);
     void PlaceByOrder(uint32_t base, const uint32_t* where);
     void PlaceByCallers(uint32_t base, const ModuleView& module);
     void FollowNeighbours(uint32_t base, const ModuleView& module);
     void PlaceByAlignment(uint32_t base, const ModuleView& module, WorkBudget& budget);
     // In list_targets.cpp: where[slot * stride + k] are the places of each pattern.
-    void PlaceByTargets(uint32_t base, const ModuleView& module, const uint32_t* where, uint32_t stride,
-                        WorkBudget& budget);
+    void PlaceByTargets(uint32_t base, const ModuleView& module, const PointerTargets& targets, const uint32_t* where,
+                        uint32_t stride, WorkBudget& budget);
     bool Ambiguous(const Wanted& item) const;
     bool Intern(const CodePattern& pattern, uint32_t moduleBase, uint32_t& index);
 

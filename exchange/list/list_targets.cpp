@@ -81,13 +81,12 @@ size_t ExportPatterns::TargetsOf(uint32_t address, const uint32_t** targets) con
 // An entry still ambiguous, whose pattern's places now are all known (at
 // most kMostTwins): placed at the one whose wildcards point to what they
 // pointed to at the bookmark, when every other place's differ.
-void ImportPatterns::PlaceByTargets(uint32_t base, const ModuleView& module, const uint32_t* where,
-                                    uint32_t stride, WorkBudget& budget) {
+void ImportPatterns::PlaceByTargets(uint32_t base, const ModuleView& module, const PointerTargets& targets,
+                                    const uint32_t* where, uint32_t stride, WorkBudget& budget) {
     size_t wanted = 0;
     for (size_t i = 0; i < count_; ++i)
         wanted += items_[i].moduleBase == base && !items_[i].placedAt && items_[i].targetCount;
     if (!wanted) return;
-    const PointerTargets targets(module);
     for (size_t i = 0; i < count_; ++i) {
         Wanted& item = items_[i];
         if (item.moduleBase != base || item.placedAt || !item.targetCount) continue;
@@ -131,11 +130,7 @@ void ImportPatterns::PlaceByTargets(uint32_t base, const ModuleView& module, con
 
 // Whether the entry's pattern is ambiguous, every place searched.
 bool ImportPatterns::Ambiguous(const Wanted& item) const {
-    const Distinct& kept = distinct_[item.distinct];
-    CodePattern shape = {};
-    shape.length = kept.pattern.length;
-    shape.unique = item.unique;
-    return PlacementOf(shape, kept.match) == Placement::kAmbiguous && !kept.match.givenUp;
+    return PlacementOfItem(item) == Placement::kAmbiguous && !distinct_[item.distinct].match.givenUp;
 }
 
 }  // namespace zt
