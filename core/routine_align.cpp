@@ -25,6 +25,9 @@ constexpr uint16_t kKeyMask = 0xFFF;
 // The work of decoding a byte of a region and making its key, in the search's
 // units (a 64 KB region took 1.5 ms natively, as 650,000 of them).
 constexpr uint32_t kDecodeWork = 10;
+// The work of weighing a neighbour that the keys may reach: up to 20
+// instructions decoded for each of the keys' possible places.
+constexpr uint32_t kBesideWork = 20 * 20 * 16;
 
 enum : uint8_t {
     kStarts = 1,    // a routine certainly starts here: after a flow end and filler, aligned; or after a ud2
@@ -104,6 +107,46 @@ private:
     bool flowEnded_ = false;
     bool trapped_ = false;
 };
+
+// Whether the instructions decoded from rva in the new build have the forms
+// keys[from..to], the first to - from of them `distance` bytes long.
+bool FormsFrom(const ModuleView& module, uint32_t rva, const AlignKeys& keys, size_t from, size_t to,
+               uint32_t distance) {
+    const CodeRange* range = RangeOf(module, rva);
+    if (!range) return false;
+    Walker walker(module, *range);
+    uint32_t at = rva;
+    for (size_t k = from; k <= to; ++k) {
+        if (k == to && at - rva != distance) return false;
+        Decoded here;
+        uint8_t length = 0;
+        if (!walker.Next(at, &here, &length) || here.key != keys.keys[k]) return false;
+        at += length;
+    }
+    return true;
+}
+
+// The place a placed neighbour gives the bookmark when the recorded keys
+// reach it: the keys stay inside the bookmark's routine, so the neighbour is
+// of that routine, and when the new build's instructions from the one to the
+// other have the recorded forms, the bookmark's own among them, it lies as
+// far from the neighbour as it did. kAlignUnplaced otherwise.
+uint32_t BesideNeighbour(const ModuleView& module, const AlignMark& mark, const AlignMark& neighbour) {
+    const AlignKeys& keys = *mark.keys;
+    if (neighbour.oldOffset < mark.oldOffset) {   // before it: keys[k] is the neighbour's, k < index
+        const uint32_t distance = mark.oldOffset - neighbour.oldOffset;
+        for (size_t k = keys.index; k-- > 0;)
+            if (FormsFrom(module, neighbour.newOffset, keys, k, keys.index, distance))
+                return neighbour.newOffset + distance;
+        return kAlignUnplaced;
+    }
+    const uint32_t distance = neighbour.oldOffset - mark.oldOffset;   // after it: keys[k], k > index
+    if (neighbour.newOffset < distance) return kAlignUnplaced;
+    for (size_t k = keys.index + 1; k < keys.count; ++k)
+        if (FormsFrom(module, neighbour.newOffset - distance, keys, keys.index, k, distance))
+            return neighbour.newOffset - distance;
+    return kAlignUnplaced;
+}
 
 // Where the walk from `from` meets the bookmark: bit (at - low) of `ends` set
 // for each instruction start in [low, rva); true when it lands on rva.
@@ -326,7 +369,25 @@ size_t PlaceByAlignment(const ModuleView& module, AlignMark* marks, size_t count
     size_t placed = 0;
     VisitBetweenOrderedNeighbours(marks, count, [&](uint32_t i, uint32_t left, uint32_t after) {
         AlignMark& m = marks[i];
-        if (m.newOffset != kAlignUnplaced || !m.keys || left == kAlignUnplaced || after == kAlignUnplaced) return;
+        if (m.newOffset != kAlignUnplaced || !m.keys) return;
+        // A neighbour of its routine that the keys reach places it, unless
+        // the other says otherwise.
+        uint32_t beside = kAlignUnplaced;
+        bool against = false;
+        for (uint32_t n : {left, after}) {
+            if (n == kAlignUnplaced || budget.left < kBesideWork) continue;
+            budget.left -= kBesideWork;
+            const uint32_t place = BesideNeighbour(module, m, marks[n]);
+            against = against || (place != kAlignUnplaced && beside != kAlignUnplaced && place != beside);
+            if (place != kAlignUnplaced) beside = place;
+        }
+        if (beside != kAlignUnplaced && !against) {
+            m.newOffset = beside;
+            m.byAlignment = 1;
+            ++placed;
+            return;
+        }
+        if (left == kAlignUnplaced || after == kAlignUnplaced) return;
         const AlignMark &l = marks[left], &r = marks[after];
         if (l.oldOffset >= m.oldOffset || r.oldOffset <= m.oldOffset) return;
         const uint32_t oldGap = r.oldOffset - l.oldOffset, newGap = r.newOffset - l.newOffset;

@@ -145,6 +145,38 @@ TEST(RoutineAlign, AnEntryGoesToItsRoutinesStart) {
     }
 }
 
+// A placed neighbour of its routine that the keys reach places a bookmark
+// whose run is too short, when the instructions from the one to the other
+// have the recorded forms: the 5th, after its routine's placed entry.
+TEST(RoutineAlign, PlacedBesideANeighbourOfItsRoutine) {
+    const struct {
+        const char* what;
+        std::set<size_t> changed;   // instructions of another form in the new build
+        bool entryPlaced;
+        bool placed;
+    } kRows[] = {
+        {"the same forms from the entry", {6, 9, 12}, true, true},
+        {"a form between them changed", {2, 9, 12}, true, false},
+        {"its own form changed", {4, 9, 12}, true, false},
+        {"the entry not placed", {6, 9, 12}, false, false},
+    };
+    for (const auto& row : kRows) {
+        std::vector<Instruction> routine = Routine();
+        for (size_t i : row.changed) routine[i] = {0x8B, 0xD9};   // mov ebx,ecx
+        Pair pair;
+        Build(pair, {kBefore, routine});
+        zt::AlignKeys keys;
+        zt::MakeAlignKeys(pair.old.View(), pair.oldAt[4], &keys);
+        const uint32_t oldBase = pair.old.base(), newBase = pair.now.base();
+        std::vector<zt::AlignMark> marks = {
+            {pair.oldAt[0] - oldBase, row.entryPlaced ? pair.newAt[1][0] - newBase : zt::kAlignUnplaced, nullptr, 0},
+            {pair.oldAt[4] - oldBase, zt::kAlignUnplaced, &keys, 0}};
+        zt::WorkBudget budget;
+        zt::PlaceByAlignment(pair.now.View(), marks.data(), marks.size(), budget);
+        EXPECT_EQ(row.placed ? pair.newAt[1][4] - newBase : zt::kAlignUnplaced, marks[1].newOffset) << row.what;
+    }
+}
+
 // The keys' text form, and what a list may hold there instead.
 TEST(RoutineAlign, KeysText) {
     zt::AlignKeys keys;
