@@ -99,6 +99,37 @@ void PointerTargets::ReadSections() {
     }
 }
 
+// The address of the image's data directory `index` (0: exports, 1:
+// imports) when the headers hold it and it is not empty; else 0.
+uint32_t PointerTargets::DataDirectory(uint32_t index) const {
+    const uint8_t* image = module_.bytes;
+    const uint32_t size = module_.size;
+    if (!Readable(0, 0x40) || image[0] != 'M' || image[1] != 'Z') return 0;
+    const uint32_t nt = Read32(image, 0x3C);
+    // Signature, file header, the optional header to the directory's entry.
+    const uint32_t entry = 96 + 8 * index;
+    if (!Fits(size, nt, 24 + entry + 8) || !Readable(nt, 24 + entry + 8) || Read32(image, nt + 24 + 92) <= index)
+        return 0;
+    uint16_t optionalSize;
+    std::memcpy(&optionalSize, image + nt + 20, 2);
+    return optionalSize < entry + 8 ? 0 : Read32(image, nt + 24 + entry);
+}
+
+// Mixes into hash the name at rva, a text of 1 to kLongestName - 1
+// characters ending in a zero, every byte read (letters folded to lower case
+// with foldCase); false when there is none such.
+bool PointerTargets::MixName(uint64_t rva, bool foldCase, uint32_t& hash) const {
+    const uint8_t* image = module_.bytes;
+    for (size_t n = 0; n < kLongestName; ++n) {
+        if (!Fits(module_.size, rva + n, 1) || !Readable(static_cast<uint32_t>(rva + n), 1)) return false;
+        uint8_t c = image[rva + n];
+        if (c == 0) return n != 0;
+        if (foldCase && c >= 'A' && c <= 'Z') c = static_cast<uint8_t>(c - 'A' + 'a');
+        hash = Mix(hash, c);
+    }
+    return false;
+}
+
 // The import address table's slots with the names they are bound to, from
 // the import directory: each descriptor's name table (the original first
 // thunks) beside its slots. A descriptor without a name table says nothing;
@@ -106,14 +137,7 @@ void PointerTargets::ReadSections() {
 void PointerTargets::ReadImports() {
     const uint8_t* image = module_.bytes;
     const uint32_t size = module_.size;
-    if (!Readable(0, 0x40) || image[0] != 'M' || image[1] != 'Z') return;
-    const uint32_t nt = Read32(image, 0x3C);
-    // Signature, file header, the optional header to the import directory (directory 1).
-    if (!Fits(size, nt, 24 + 112) || !Readable(nt, 24 + 112) || Read32(image, nt + 24 + 92) < 2) return;
-    uint16_t optionalSize;
-    std::memcpy(&optionalSize, image + nt + 20, 2);
-    if (optionalSize < 112) return;
-    const uint32_t directory = Read32(image, nt + 24 + 104);
+    const uint32_t directory = DataDirectory(1);
     if (directory == 0) return;
     slots_ = static_cast<Slot*>(std::malloc(kMostImportSlots * sizeof *slots_));
     if (!slots_) return;
@@ -124,16 +148,7 @@ void PointerTargets::ReadImports() {
         const uint32_t names = Read32(image, at), library = Read32(image, at + 12), thunks = Read32(image, at + 16);
         if (names == 0 && library == 0 && thunks == 0) break;
         uint32_t libraryHash = 2166136261u;
-        size_t length = 0;
-        for (; length < kLongestName && Readable(library + static_cast<uint32_t>(length), 1) &&
-               library + length >= library;
-             ++length) {
-            uint8_t c = image[library + length];
-            if (c == 0) break;
-            if (c >= 'A' && c <= 'Z') c = static_cast<uint8_t>(c - 'A' + 'a');
-            libraryHash = Mix(libraryHash, c);
-        }
-        if (names == 0 || length == 0 || length == kLongestName) continue;
+        if (names == 0 || !MixName(library, true, libraryHash)) continue;
         for (uint32_t k = 0; slotCount_ < kMostImportSlots; ++k) {
             const uint64_t entry = uint64_t{names} + 4ull * k, slot = uint64_t{thunks} + 4ull * k;
             if (!Fits(size, entry, 4) || !Fits(size, slot, 4) || !Readable(static_cast<uint32_t>(entry), 4)) break;
@@ -142,17 +157,8 @@ void PointerTargets::ReadImports() {
             uint32_t hash = Mix(libraryHash, '!');
             if (value & 0x80000000u) {
                 hash = Mix(Mix(hash, '#'), value & 0xFFFF);
-            } else {
-                const uint64_t name = uint64_t{value} + 2;
-                size_t n = 0;
-                for (; n < kLongestName && Fits(size, name + n, 1) && Readable(static_cast<uint32_t>(name + n), 1); ++n) {
-                    const uint8_t c = image[name + n];
-                    if (c == 0) break;
-                    hash = Mix(hash, c);
-                }
-                if (n == 0 || n == kLongestName || !Fits(size, name + n, 1) ||
-                    !Readable(static_cast<uint32_t>(name + n), 1))
-                    continue;   // no name that ends: this slot stays unnamed
+            } else if (!MixName(uint64_t{value} + 2, false, hash)) {
+                continue;   // no name that ends: this slot stays unnamed
             }
             slots_[slotCount_++] = Slot{static_cast<uint32_t>(slot), Finish(Mix(hash, 'I'))};
         }
@@ -183,13 +189,8 @@ void PointerTargets::ReadImports() {
 void PointerTargets::ReadExports() {
     const uint8_t* image = module_.bytes;
     const uint32_t size = module_.size;
-    if (!Readable(0, 0x40) || image[0] != 'M' || image[1] != 'Z') return;
-    const uint32_t nt = Read32(image, 0x3C);
-    if (!Fits(size, nt, 24 + 104) || !Readable(nt, 24 + 104) || Read32(image, nt + 24 + 92) < 1) return;
-    uint16_t optionalSize;
-    std::memcpy(&optionalSize, image + nt + 20, 2);
-    const uint32_t directory = Read32(image, nt + 24 + 96);
-    if (optionalSize < 104 || directory == 0 || !Fits(size, directory, 40) || !Readable(directory, 40)) return;
+    const uint32_t directory = DataDirectory(0);
+    if (directory == 0 || !Fits(size, directory, 40) || !Readable(directory, 40)) return;
     const uint32_t functionCount = Read32(image, directory + 20), nameCount = Read32(image, directory + 24);
     const uint32_t functions = Read32(image, directory + 28), names = Read32(image, directory + 32),
                    ordinals = Read32(image, directory + 36);
@@ -206,16 +207,8 @@ void PointerTargets::ReadExports() {
         if (ordinal >= functionCount || !Fits(size, entry, 4) || !Readable(static_cast<uint32_t>(entry), 4)) continue;
         const uint32_t routine = Read32(image, static_cast<uint32_t>(entry));
         if (!InCode(routine)) continue;   // a forwarder or data
-        const uint32_t name = Read32(image, names + 4 * i);
         uint32_t hash = Mix(2166136261u, 'E');
-        size_t n = 0;
-        for (; n < kLongestName && Fits(size, uint64_t{name} + n, 1) && Readable(static_cast<uint32_t>(name + n), 1) &&
-               image[name + n];
-             ++n)
-            hash = Mix(hash, image[name + n]);
-        if (n == 0 || n == kLongestName || !Fits(size, uint64_t{name} + n, 1) ||
-            !Readable(static_cast<uint32_t>(name + n), 1))
-            continue;
+        if (!MixName(Read32(image, names + 4 * i), false, hash)) continue;
         exports_[exportCount_++] = Slot{routine, Finish(hash)};
     }
     const auto byAddress = [](const Slot& x, const Slot& y) { return x.rva < y.rva || (x.rva == y.rva && x.name < y.name); };

@@ -80,6 +80,8 @@ private:
         uint32_t begin, end;
     };
     void ReadSections();
+    uint32_t DataDirectory(uint32_t index) const;
+    bool MixName(uint64_t rva, bool foldCase, uint32_t& hash) const;
     void ReadImports();
     void ReadExports();
     uint32_t Field(uint32_t rva, int depth, uint32_t& work) const;
